@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The record that every Tessarex object of one page shares: results of the last
+// conversion, the page's settings and the state of the upload run.
+struct CallState {
+    QString Style;
+    QString Body;
+    QString OriginalFiles;
+    QString SavedFiles;
+    QString Error;
+    QString Lang = QStringLiteral("zh-cn");
+    qint32 LocalSize = 0;
+    QString LocalExt;
+    QString UploadUrl;
+    QString TempFolder;
+    QString RunMode;
+    QStringList FileList;
+    QStringList SavedNames;
+    qint32 RunIndex = 0;
+    bool RunDone = false;
+};

@@ -1,0 +1,307 @@
+#include "common/RegExp.h"
+
+#include "common/PatternTranslation.h"
+#include "common/ScriptError.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include <pcre2.h>
+
+#include <QHash>
+
+// A compiled pattern, shared by every RegExp of the thread that uses the same pattern
+// and flags. Compiling is the costly part; matching keeps no state in it.
+class CompiledPattern {
+public:
+    pcre2_code_16* code = nullptr;
+    quint32 captureCount = 0;
+    ~CompiledPattern() { pcre2_code_free_16(code); }
+};
+
+namespace {
+
+// Large texts are normal input: a lazy scan over 20 MB takes tens of millions of engine
+// steps, so the limits sit far above the library's defaults. They still exist so that a
+// runaway pattern ends in an error instead of a hang or a crash.
+constexpr uint32_t MatchLimit = 4000000000u;
+constexpr uint32_t HeapLimitKiB = 4u * 1024u * 1024u;
+constexpr size_t JitStackStart = 64 * 1024;
+constexpr size_t JitStackMax = 256 * 1024 * 1024;
+constexpr int CacheCapacity = 512;
+
+struct MatchResources {
+    pcre2_match_context_16* context = nullptr;
+    pcre2_jit_stack_16* jitStack = nullptr;
+    MatchResources() {
+        context = pcre2_match_context_create_16(nullptr);
+        jitStack = pcre2_jit_stack_create_16(JitStackStart, JitStackMax, nullptr);
+        pcre2_set_match_limit_16(context, MatchLimit);
+        pcre2_set_depth_limit_16(context, MatchLimit);
+        pcre2_set_heap_limit_16(context, HeapLimitKiB);
+        pcre2_jit_stack_assign_16(context, nullptr, jitStack);
+    }
+    ~MatchResources() {
+        pcre2_jit_stack_free_16(jitStack);
+        pcre2_match_context_free_16(context);
+    }
+};
+
+MatchResources& ThreadMatchResources() {
+    thread_local MatchResources resources;
+    return resources;
+}
+
+using PatternCache = QHash<QString, std::shared_ptr<const CompiledPattern>>;
+
+std::shared_ptr<const CompiledPattern> Compile(const QString& pattern, bool ignoreCase,
+                                               bool multiLine) {
+    thread_local PatternCache cache;
+    const QString key =
+        QString(QChar(ignoreCase ? u'i' : u'-')) + QChar(multiLine ? u'm' : u'-') + pattern;
+    if (auto found = cache.constFind(key); found != cache.constEnd())
+        return *found;
+
+    uint32_t options =
+        PCRE2_ALT_BSUX | PCRE2_ALLOW_EMPTY_CLASS | PCRE2_MATCH_UNSET_BACKREF | PCRE2_DOTALL;
+    if (ignoreCase)
+        options |= PCRE2_CASELESS;
+    options |= multiLine ? PCRE2_MULTILINE : PCRE2_DOLLAR_ENDONLY;
+
+    const QString translated = TranslatePattern(pattern);
+    int errorCode = 0;
+    PCRE2_SIZE errorOffset = 0;
+    auto compiled = std::make_shared<CompiledPattern>();
+    compiled->code = pcre2_compile_16(reinterpret_cast<PCRE2_SPTR16>(translated.utf16()),
+                                      static_cast<PCRE2_SIZE>(translated.size()), options,
+                                      &errorCode, &errorOffset, nullptr);
+    if (!compiled->code) {
+        PCRE2_UCHAR16 message[256];
+        pcre2_get_error_message_16(errorCode, message, 256);
+        throw ScriptError(ScriptErrorNumber::RegexSyntax,
+                          QStringLiteral("Syntax error in regular expression (%1 at %2)")
+                              .arg(QString::fromUtf16(reinterpret_cast<char16_t*>(message)))
+                              .arg(errorOffset));
+    }
+    // Without JIT the interpreter still gives the same results, only slower.
+    pcre2_jit_compile_16(compiled->code, PCRE2_JIT_COMPLETE);
+    pcre2_pattern_info_16(compiled->code, PCRE2_INFO_CAPTURECOUNT, &compiled->captureCount);
+
+    if (cache.size() >= CacheCapacity)
+        cache.clear();
+    cache.insert(key, compiled);
+    return compiled;
+}
+
+// Runs the pattern once from `offset`; false when nothing matches. Limits become errors.
+class Matcher {
+public:
+    Matcher(const CompiledPattern& pattern, const QString& subject)
+        : m_pattern(pattern), m_subject(subject),
+          m_data(pcre2_match_data_create_from_pattern_16(pattern.code, nullptr)) {}
+    ~Matcher() { pcre2_match_data_free_16(m_data); }
+    Matcher(const Matcher&) = delete;
+    Matcher& operator=(const Matcher&) = delete;
+
+    bool find(qsizetype offset) {
+        MatchResources& resources = ThreadMatchResources();
+        const auto subject = reinterpret_cast<PCRE2_SPTR16>(m_subject.utf16());
+        const auto length = static_cast<PCRE2_SIZE>(m_subject.size());
+        int rc = pcre2_match_16(m_pattern.code, subject, length, static_cast<PCRE2_SIZE>(offset), 0,
+                                m_data, resources.context);
+        if (rc == PCRE2_ERROR_JIT_STACKLIMIT) {
+            // The interpreter keeps its backtracking frames on the heap, which allows far
+            // deeper searches than the machine stack of the compiled code.
+            rc = pcre2_match_16(m_pattern.code, subject, length, static_cast<PCRE2_SIZE>(offset),
+                                PCRE2_NO_JIT, m_data, resources.context);
+        }
+        if (rc == PCRE2_ERROR_NOMATCH)
+            return false;
+        if (rc < 0) {
+            PCRE2_UCHAR16 message[256];
+            pcre2_get_error_message_16(rc, message, 256);
+            throw ScriptError(ScriptErrorNumber::OutOfStack,
+                              QStringLiteral("Regular expression too complex for this text (%1)")
+                                  .arg(QString::fromUtf16(reinterpret_cast<char16_t*>(message))));
+        }
+        m_ovector = pcre2_get_ovector_pointer_16(m_data);
+        return true;
+    }
+
+    qsizetype start() const { return static_cast<qsizetype>(m_ovector[0]); }
+    qsizetype end() const { return static_cast<qsizetype>(m_ovector[1]); }
+    quint32 groupCount() const { return m_pattern.captureCount; }
+    // An unset group reads as an empty view.
+    QStringView group(quint32 index) const {
+        const PCRE2_SIZE from = m_ovector[2 * index];
+        if (from == PCRE2_UNSET)
+            return {};
+        return QStringView(m_subject).mid(static_cast<qsizetype>(from),
+                                          static_cast<qsizetype>(m_ovector[2 * index + 1] - from));
+    }
+
+private:
+    const CompiledPattern& m_pattern;
+    const QString& m_subject;
+    pcre2_match_data_16* m_data;
+    PCRE2_SIZE* m_ovector = nullptr;
+};
+
+// A replacement template, cut once into literal pieces and references.
+class ReplaceTemplate {
+public:
+    enum class Kind { Literal, Group, Whole, Before, After };
+    struct Piece {
+        Kind kind;
+        QString literal;
+        quint32 group = 0;
+    };
+
+    ReplaceTemplate(const QString& text, quint32 groupCount) {
+        QString literal;
+        const qsizetype size = text.size();
+        for (qsizetype i = 0; i < size; ++i) {
+            const QChar c = text[i];
+            if (c != u'$' || i + 1 >= size) {
+                literal += c;
+                continue;
+            }
+            const QChar next = text[i + 1];
+            Kind kind = Kind::Literal;
+            quint32 group = 0;
+            qsizetype used = 1;
+            if (next == u'$') {
+                literal += u'$';
+            } else if (next == u'&') {
+                kind = Kind::Whole;
+            } else if (next == u'`') {
+                kind = Kind::Before;
+            } else if (next == u'\'') {
+                kind = Kind::After;
+            } else if (next.isDigit() && next.unicode() < 0x80) {
+                // Two digits when they name an existing group, else one digit when that
+                // does; otherwise the text stays as written.
+                const quint32 one = next.unicode() - u'0';
+                if (i + 2 < size && text[i + 2].isDigit() && text[i + 2].unicode() < 0x80) {
+                    const quint32 two = one * 10 + (text[i + 2].unicode() - u'0');
+                    if (two >= 1 && two <= groupCount) {
+                        kind = Kind::Group;
+                        group = two;
+                        used = 2;
+                    }
+                }
+                if (kind != Kind::Group && one >= 1 && one <= groupCount) {
+                    kind = Kind::Group;
+                    group = one;
+                }
+                if (kind != Kind::Group) {
+                    literal += c;
+                    continue;
+                }
+            } else {
+                literal += c;
+                continue;
+            }
+            if (kind != Kind::Literal) {
+                flush(literal);
+                m_pieces.append({kind, QString(), group});
+            }
+            i += used;
+        }
+        flush(literal);
+    }
+
+    void appendExpansion(QString& out, const Matcher& match, const QString& subject) const {
+        for (const Piece& piece : m_pieces) {
+            switch (piece.kind) {
+            case Kind::Literal:
+                out += piece.literal;
+                break;
+            case Kind::Group:
+                out += match.group(piece.group);
+                break;
+            case Kind::Whole:
+                out += match.group(0);
+                break;
+            case Kind::Before:
+                out += QStringView(subject).left(match.start());
+                break;
+            case Kind::After:
+                out += QStringView(subject).mid(match.end());
+                break;
+            }
+        }
+    }
+
+private:
+    void flush(QString& literal) {
+        if (!literal.isEmpty())
+            m_pieces.append({Kind::Literal, literal, 0});
+        literal.clear();
+    }
+
+    QList<Piece> m_pieces;
+};
+
+// Walks the matches the way the runtime does: after an empty match the search moves on
+// by one code unit.
+template <typename OnMatch>
+void ForEachMatch(const CompiledPattern& pattern, const QString& subject, bool global,
+                  OnMatch onMatch) {
+    Matcher matcher(pattern, subject);
+    qsizetype offset = 0;
+    while (offset <= subject.size() && matcher.find(offset)) {
+        onMatch(matcher);
+        if (!global)
+            return;
+        offset = matcher.end() == matcher.start() ? matcher.end() + 1 : matcher.end();
+    }
+}
+
+} // namespace
+
+RegExp::RegExp() = default;
+RegExp::~RegExp() = default;
+
+std::shared_ptr<const CompiledPattern> RegExp::compiled() {
+    return Compile(Pattern, IgnoreCase, MultiLine);
+}
+
+QString RegExp::Replace(const QString& text, const QString& replaceTemplate) {
+    const auto pattern = compiled();
+    const ReplaceTemplate expansion(replaceTemplate, pattern->captureCount);
+    QString out;
+    qsizetype copiedUpTo = 0;
+    bool matched = false;
+    ForEachMatch(*pattern, text, Global, [&](const Matcher& match) {
+        if (!matched) {
+            out.reserve(text.size());
+            matched = true;
+        }
+        out += QStringView(text).mid(copiedUpTo, match.start() - copiedUpTo);
+        expansion.appendExpansion(out, match, text);
+        copiedUpTo = match.end();
+    });
+    if (!matched)
+        return text;
+    out += QStringView(text).mid(copiedUpTo);
+    return out;
+}
+
+QList<RegExpMatch> RegExp::Execute(const QString& text) {
+    const auto pattern = compiled();
+    QList<RegExpMatch> matches;
+    ForEachMatch(*pattern, text, Global, [&](const Matcher& match) {
+        RegExpMatch found;
+        found.firstIndex = match.start();
+        found.value = match.group(0).toString();
+        for (quint32 group = 1; group <= match.groupCount(); ++group)
+            found.subMatches.append(match.group(group).toString());
+        matches.append(std::move(found));
+    });
+    return matches;
+}
+
+bool RegExp::Test(const QString& text) {
+    const auto pattern = compiled();
+    Matcher matcher(*pattern, text);
+    return matcher.find(0);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+class CompiledPattern;
+
+// One match of a RegExp: where it starts, what it matched, and its groups. A group that
+// did not take part in the match reads as "".
+struct RegExpMatch {
+    qsizetype firstIndex = 0;
+    QString value;
+    QStringList subMatches;
+};
+
+// The scripting runtime's regular-expression object. The dialect is the runtime's
+// ECMAScript-like one: "." is anything but a line feed, "\s" the ASCII blanks, "$" only
+// the very end when not multi-line, "\uXXXX" a UTF-16 unit, a quantifier on a look-ahead
+// is the look-ahead once. Replacement templates know $1..$99, $&, $`, $' and $$.
+//
+// Compiled patterns are shared through a per-thread cache; every call behaves as if a
+// fresh engine had compiled the pattern. A malformed pattern raises ScriptError 5017; an
+// engine limit (stack, backtracking) raises ScriptError 28 rather than returning a wrong
+// result.
+class RegExp {
+public:
+    RegExp();
+    ~RegExp();
+    RegExp(const RegExp&) = delete;
+    RegExp& operator=(const RegExp&) = delete;
+
+    QString Pattern;
+    bool IgnoreCase = false;
+    bool Global = false;
+    bool MultiLine = false;
+
+    QString Replace(const QString& text, const QString& replaceTemplate);
+    QList<RegExpMatch> Execute(const QString& text);
+    bool Test(const QString& text);
+
+private:
+    std::shared_ptr<const CompiledPattern> compiled();
+};

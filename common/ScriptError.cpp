@@ -1,0 +1,5 @@
+#include "common/ScriptError.h"
+
+ScriptError::ScriptError(qint32 number, QString description, QString source)
+    : m_number(number), m_source(std::move(source)), m_description(std::move(description)),
+      m_what(QStringLiteral("%1 (%2): %3").arg(m_number).arg(m_source, m_description).toUtf8()) {}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QStringList>
+
+// The sub-commands of `tessary`; each takes the arguments after its own name and
+// returns the process exit status.
+int RunScriptCommand(const QStringList& arguments);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "host/Components.h"
+
+#include <QJSValue>
+#include <QObject>
+
+class QJSEngine;
+
+// What page script holds for an automation object: every read, write and call goes
+// through the object's dispatch table, as late binding does. Errors the object raises
+// become script exceptions carrying number, source and description.
+class ScriptObject : public QObject {
+    Q_OBJECT
+public:
+    ScriptObject(QJSEngine& engine, Component component);
+    ~ScriptObject() override;
+
+    // "method", "property" or "" for a name the object does not have.
+    Q_INVOKABLE QString memberKind(const QString& name) const;
+    Q_INVOKABLE QJSValue get(const QString& name);
+    Q_INVOKABLE void set(const QString& name, const QJSValue& value);
+    Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& arguments);
+
+private:
+    QJSValue invoke(const DispatchMember& member, const QList<QJSValue>& arguments);
+    void throwNoSuchMember(const QString& name);
+
+    QJSEngine& m_engine;
+    Component m_component;
+};
+
+// Throws a ScriptError into the engine as an Error object with number, source and
+// description.
+void ThrowScriptError(QJSEngine& engine, qint32 number, const QString& source,
+                      const QString& description);
