@@ -23,7 +23,7 @@ namespace {
 // steps, so the limits sit far above the library's defaults. They still exist so that a
 // runaway pattern ends in an error instead of a hang or a crash.
 constexpr uint32_t MatchLimit = 4000000000u;
-constexpr uint32_t HeapLimitKiB = 4u * 1024u * 1024u;
+constexpr uint32_t HeapLimitKiB = 1024u * 1024u;
 constexpr size_t JitStackStart = 64 * 1024;
 constexpr size_t JitStackMax = 256 * 1024 * 1024;
 constexpr int CacheCapacity = 512;

@@ -14,26 +14,43 @@ namespace {
 // the object's dispatch table, so unknown members and write-only reads are errors.
 const char* const PagePrelude = R"js(
 (function (host, global) {
+    // Native calls report failures as [false, error] and the throw happens here: an
+    // exception raised natively inside a proxy trap does not reliably reach the script.
+    function unwrap(outcome) {
+        if (!outcome[0])
+            throw outcome[1];
+        return outcome[1];
+    }
     global.print = function () {
         host.print(Array.prototype.map.call(arguments, String).join(" "));
     };
     global.waitFor = function (condition, ms) {
-        return host.waitFor(condition, ms === undefined ? 10000 : ms);
+        return unwrap(host.waitFor(condition, ms === undefined ? 10000 : ms));
     };
     global.ActiveXObject = function (progId) {
-        var object = host.create(String(progId));
+        var object = unwrap(host.create(String(progId)));
         return new Proxy({}, {
             get: function (target, name) {
                 if (typeof name !== "string")
                     return undefined;
-                if (object.memberKind(name) === "method")
+                if (name === "toString" || name === "valueOf")
+                    return function () { return "[object " + String(progId) + "]"; };
+                var kind = object.memberKind(name);
+                if (kind === "method")
                     return function () {
-                        return object.call(name, Array.prototype.slice.call(arguments));
+                        return unwrap(object.call(name, Array.prototype.slice.call(arguments)));
                     };
-                return object.get(name);
+                if (kind === "property")
+                    return unwrap(object.get(name));
+                // The engine loses an exception thrown here when the name is being called,
+                // so an unknown name gives a stand-in that raises the error as soon as it
+                // is called or used as a value.
+                var unknown = function () { unwrap(object.get(name)); };
+                unknown.toString = unknown.valueOf = unknown;
+                return unknown;
             },
             set: function (target, name, value) {
-                object.set(String(name), value);
+                unwrap(object.set(String(name), value));
                 return true;
             },
             has: function (target, name) {
@@ -82,12 +99,12 @@ int PageRunner::run(const QString& code, const QString& fileName) {
     return 0;
 }
 
-QObject* PageRunner::create(const QString& progId) {
+QJSValue PageRunner::create(const QString& progId) {
     try {
-        return new ScriptObject(m_engine, CreateComponent(progId, m_page));
+        return Succeeded(m_engine, m_engine.newQObject(new ScriptObject(
+                                       m_engine, CreateComponent(progId, m_page))));
     } catch (const ScriptError& error) {
-        ThrowScriptError(m_engine, error.number(), error.source(), error.description());
-        return nullptr;
+        return Failed(m_engine, error);
     }
 }
 
@@ -97,19 +114,21 @@ void PageRunner::print(const QString& line) {
     std::fflush(stdout);
 }
 
-bool PageRunner::waitFor(const QJSValue& condition, int timeoutMs) {
+QJSValue PageRunner::waitFor(const QJSValue& condition, int timeoutMs) {
     QJSValue function = condition;
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         const QJSValue met = function.call();
         if (met.isError()) {
-            m_engine.throwError(met);
-            return false;
+            QJSValue outcome = m_engine.newArray(2);
+            outcome.setProperty(0, false);
+            outcome.setProperty(1, met);
+            return outcome;
         }
         if (met.toBool())
-            return true;
+            return Succeeded(m_engine, true);
         if (deadline.hasExpired())
-            return false;
+            return Succeeded(m_engine, false);
         // Let timers, request completions and other page events run for a slice.
         QEventLoop loop;
         QTimer::singleShot(std::min<qint64>(10, std::max<qint64>(1, deadline.remainingTime())),

@@ -19,9 +19,11 @@ public:
     // standard error and gives a non-zero result.
     int run(const QString& code, const QString& fileName);
 
-    Q_INVOKABLE QObject* create(const QString& progId);
+    // [true, object] or [false, error]
+    Q_INVOKABLE QJSValue create(const QString& progId);
     Q_INVOKABLE void print(const QString& line);
-    Q_INVOKABLE bool waitFor(const QJSValue& condition, int timeoutMs);
+    // [true, met] or [false, what the condition threw]
+    Q_INVOKABLE QJSValue waitFor(const QJSValue& condition, int timeoutMs);
 
 private:
     PageContext m_page;

@@ -7,13 +7,22 @@
 #include <QMetaMethod>
 #include <QMetaProperty>
 
-void ThrowScriptError(QJSEngine& engine, qint32 number, const QString& source,
-                      const QString& description) {
-    QJSValue error = engine.newErrorObject(QJSValue::GenericError, description);
-    error.setProperty(QStringLiteral("number"), number);
-    error.setProperty(QStringLiteral("source"), source);
-    error.setProperty(QStringLiteral("description"), description);
-    engine.throwError(error);
+QJSValue Succeeded(QJSEngine& engine, const QJSValue& value) {
+    QJSValue outcome = engine.newArray(2);
+    outcome.setProperty(0, true);
+    outcome.setProperty(1, value);
+    return outcome;
+}
+
+QJSValue Failed(QJSEngine& engine, const ScriptError& error) {
+    QJSValue object = engine.newErrorObject(QJSValue::GenericError, error.description());
+    object.setProperty(QStringLiteral("number"), error.number());
+    object.setProperty(QStringLiteral("source"), error.source());
+    object.setProperty(QStringLiteral("description"), error.description());
+    QJSValue outcome = engine.newArray(2);
+    outcome.setProperty(0, false);
+    outcome.setProperty(1, object);
+    return outcome;
 }
 
 ScriptObject::ScriptObject(QJSEngine& engine, Component component)
@@ -76,39 +85,35 @@ QString ScriptObject::memberKind(const QString& name) const {
     return QString();
 }
 
-void ScriptObject::throwNoSuchMember(const QString& name) {
-    ThrowScriptError(
-        m_engine, ScriptErrorNumber::NoSuchMember, QStringLiteral("Tessary"),
-        QStringLiteral("Object doesn't support this property or method: %1").arg(name));
+QJSValue ScriptObject::noSuchMember(const QString& name) {
+    return Failed(
+        m_engine,
+        ScriptError(
+            ScriptErrorNumber::NoSuchMember,
+            QStringLiteral("Object doesn't support this property or method: %1").arg(name)));
 }
 
 QJSValue ScriptObject::get(const QString& name) {
     const DispatchMember* member =
         FindDispatchMember(*m_component.table, name, DispatchKind::PropertyGet);
-    if (!member || !IsImplemented(*m_component.object, *member)) {
-        throwNoSuchMember(name);
-        return QJSValue();
-    }
+    if (!member || !IsImplemented(*m_component.object, *member))
+        return noSuchMember(name);
     return invoke(*member, {});
 }
 
-void ScriptObject::set(const QString& name, const QJSValue& value) {
+QJSValue ScriptObject::set(const QString& name, const QJSValue& value) {
     const DispatchMember* member =
         FindDispatchMember(*m_component.table, name, DispatchKind::PropertyPut);
-    if (!member || !IsImplemented(*m_component.object, *member)) {
-        throwNoSuchMember(name);
-        return;
-    }
-    invoke(*member, {value});
+    if (!member || !IsImplemented(*m_component.object, *member))
+        return noSuchMember(name);
+    return invoke(*member, {value});
 }
 
 QJSValue ScriptObject::call(const QString& name, const QJSValue& arguments) {
     const DispatchMember* member =
         FindDispatchMember(*m_component.table, name, DispatchKind::Method);
-    if (!member || !IsImplemented(*m_component.object, *member)) {
-        throwNoSuchMember(name);
-        return QJSValue();
-    }
+    if (!member || !IsImplemented(*m_component.object, *member))
+        return noSuchMember(name);
     QList<QJSValue> list;
     const int count = arguments.property(QStringLiteral("length")).toInt();
     for (int i = 0; i < count; ++i)
@@ -122,7 +127,7 @@ QJSValue ScriptObject::invoke(const DispatchMember& member, const QList<QJSValue
     try {
         if (member.kind == DispatchKind::PropertyGet) {
             const QMetaProperty property = meta.property(meta.indexOfProperty(member.metaName));
-            return m_engine.toScriptValue(property.read(&object));
+            return Succeeded(m_engine, m_engine.toScriptValue(property.read(&object)));
         }
         const QMetaMethod method = meta.method(FindMethod(meta, member.metaName));
         if (arguments.size() != method.parameterCount()) {
@@ -144,9 +149,8 @@ QJSValue ScriptObject::invoke(const DispatchMember& member, const QList<QJSValue
             argv.append(value.data());
         QMetaObject::metacall(&object, QMetaObject::InvokeMetaMethod, method.methodIndex(),
                               argv.data());
-        return result.isValid() ? m_engine.toScriptValue(result) : QJSValue();
+        return Succeeded(m_engine, result.isValid() ? m_engine.toScriptValue(result) : QJSValue());
     } catch (const ScriptError& error) {
-        ThrowScriptError(m_engine, error.number(), error.source(), error.description());
+        return Failed(m_engine, error);
     }
-    return QJSValue();
 }

@@ -18,19 +18,22 @@ public:
 
     // "method", "property" or "" for a name the object does not have.
     Q_INVOKABLE QString memberKind(const QString& name) const;
+    // Each gives [true, result] or [false, error object].
     Q_INVOKABLE QJSValue get(const QString& name);
-    Q_INVOKABLE void set(const QString& name, const QJSValue& value);
+    Q_INVOKABLE QJSValue set(const QString& name, const QJSValue& value);
     Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& arguments);
 
 private:
     QJSValue invoke(const DispatchMember& member, const QList<QJSValue>& arguments);
-    void throwNoSuchMember(const QString& name);
+    QJSValue noSuchMember(const QString& name);
 
     QJSEngine& m_engine;
     Component m_component;
 };
 
-// Throws a ScriptError into the engine as an Error object with number, source and
-// description.
-void ThrowScriptError(QJSEngine& engine, qint32 number, const QString& source,
-                      const QString& description);
+class ScriptError;
+
+// The outcome of a native call as page script receives it: [true, value] or
+// [false, an Error object with number, source and description].
+QJSValue Succeeded(QJSEngine& engine, const QJSValue& value);
+QJSValue Failed(QJSEngine& engine, const ScriptError& error);
