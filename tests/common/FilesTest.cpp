@@ -85,16 +85,48 @@ TEST(DeleteFolderTree, NeverFollowsSymbolicLinks) {
     EXPECT_TRUE(QFileInfo::exists(outside));
 }
 
-TEST(DeleteFolderTree, ReturnsWhenEntriesCannotBeRemoved) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root may remove anything; nothing stays in the way";
+namespace {
+
+// Makes a file impossible to remove: immutable for root, a read-only folder otherwise.
+class StuckEntry {
+public:
+    explicit StuckEntry(const QString& file) : m_file(file), m_folder(QFileInfo(file).path()) {
+        if (::geteuid() == 0)
+            m_stuck = RunCommand("chattr", {"+i", m_file}).exitCode == 0;
+        else
+            m_stuck = ::chmod(QFile::encodeName(m_folder).constData(), 0500) == 0;
+    }
+    ~StuckEntry() {
+        if (::geteuid() == 0)
+            RunCommand("chattr", {"-i", m_file});
+        else
+            ::chmod(QFile::encodeName(m_folder).constData(), 0700);
+    }
+    bool stuck() const { return m_stuck; }
+
+private:
+    QString m_file;
+    QString m_folder;
+    bool m_stuck = false;
+};
+
+} // namespace
+
+TEST(DeleteFolderTree, PassesEntriesThatCannotBeRemovedAndReturns) {
     ScratchFolder folder;
-    folder.write("tree/stuck/file.txt", "x");
-    folder.write("tree/free.txt", "x");
-    ::chmod(QFile::encodeName(folder.file("tree")).constData(), 0500);
+    folder.write("tree/a.txt", "x");
+    const QString stuckFile = folder.write("tree/stuck/file.txt", "x");
+    folder.write("tree/stuck/other/deep.txt", "x");
+    folder.write("tree/z/free.txt", "x");
+    StuckEntry stuck(stuckFile);
+    ASSERT_TRUE(stuck.stuck());
     DeleteFolderTree(folder.file("tree/"));
-    ::chmod(QFile::encodeName(folder.file("tree")).constData(), 0700);
-    EXPECT_TRUE(QFileInfo::exists(folder.file("tree")));
+    EXPECT_TRUE(QFileInfo::exists(stuckFile));
+    EXPECT_FALSE(QFileInfo::exists(folder.file("tree/a.txt")));
+    EXPECT_FALSE(QFileInfo::exists(folder.file("tree/z")));
+    if (::geteuid() == 0) {
+        EXPECT_FALSE(QFileInfo::exists(folder.file("tree/stuck/other")));
+    }
 }
 
 class TempFolderTest : public ::testing::Test {

@@ -15,8 +15,8 @@ TEST(ParseNumeric, AcceptsTheRuntimesNumericTexts) {
 }
 
 TEST(ParseNumeric, RejectsEverythingElse) {
-    for (const char* text : {"", " ", "abc", "1a", "e5", "1e", "--1", ".", "&H", "&HG", "12 px",
-                             ",5", "1.2.3"})
+    for (const char* text :
+         {"", " ", "abc", "1a", "e5", "1e", "--1", ".", "&H", "&HG", "12 px", ",5", "1.2.3"})
         EXPECT_FALSE(ParseNumeric(text).has_value()) << text;
 }
 

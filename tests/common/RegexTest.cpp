@@ -21,7 +21,8 @@ TEST(RegexDialect, BlanksAreTheAsciiOnes) {
     const QString ideographic = QString(QChar(0x3000));
     const QString nbsp = QString(QChar(0xa0));
     EXPECT_EQ(RegexReplace("a \t\r\n\f\vb", "\\s+", "_"), "a_b");
-    EXPECT_EQ(RegexReplace("a" + ideographic + nbsp + "b", "\\s", "_"), "a" + ideographic + nbsp + "b");
+    EXPECT_EQ(RegexReplace("a" + ideographic + nbsp + "b", "\\s", "_"),
+              "a" + ideographic + nbsp + "b");
     EXPECT_EQ(RegexReplace("a" + ideographic + " b", "[\\s\\u3000]+", "_"), "a_b");
     EXPECT_EQ(RegexReplace(QString::fromUtf16(u"\u00e9t\u00e9"), "\\w", "w"),
               QString::fromUtf16(u"\u00e9w\u00e9"));
@@ -107,9 +108,9 @@ TEST(RegExpObject, ExecuteListsMatchesWithGroups) {
 // pattern as written gives, captures included.
 TEST(RegexAnyCharacterIdiom, SameResultsAsThePatternAsWritten) {
     const QStringList patterns = {
-        "<!--([^a]|a)*?-->",        "<!--([^a]|a)*-->",       "<x>([^a]|a)+?</x>",
-        "<x>([^a]|a)+</x>",         "<x>(?:[^a]|a)*?</x>",    "\\s*([^\\s](?:[^a]|a)+[^\\s])\\s*",
-        "(<x>)([^a]|a)(</x>)",      "<x>([^b]|b){2}",         "q(?:[^a]|a)+?(r)",
+        "<!--([^a]|a)*?-->",   "<!--([^a]|a)*-->",    "<x>([^a]|a)+?</x>",
+        "<x>([^a]|a)+</x>",    "<x>(?:[^a]|a)*?</x>", "\\s*([^\\s](?:[^a]|a)+[^\\s])\\s*",
+        "(<x>)([^a]|a)(</x>)", "<x>([^b]|b){2}",      "q(?:[^a]|a)+?(r)",
     };
     const QStringList templates = {"[$1]", ""};
     QRandomGenerator random(42);
@@ -124,8 +125,7 @@ TEST(RegexAnyCharacterIdiom, SameResultsAsThePatternAsWritten) {
                 text += alphabet[random.bounded(alphabet.size())];
         }
         for (const QString& pattern : patterns) {
-            const QRegularExpression reference(pattern,
-                                               QRegularExpression::CaseInsensitiveOption);
+            const QRegularExpression reference(pattern, QRegularExpression::CaseInsensitiveOption);
             ASSERT_TRUE(reference.isValid()) << pattern.toStdString();
             for (const QString& replaceTemplate : templates) {
                 if (replaceTemplate.contains("$1") && reference.captureCount() < 1)
@@ -135,8 +135,7 @@ TEST(RegexAnyCharacterIdiom, SameResultsAsThePatternAsWritten) {
                 qtTemplate.replace("$1", "\\1");
                 expected.replace(reference, qtTemplate);
                 EXPECT_EQ(RegexReplace(text, pattern, replaceTemplate), expected)
-                    << "pattern " << pattern.toStdString() << " text "
-                    << text.toStdString();
+                    << "pattern " << pattern.toStdString() << " text " << text.toStdString();
             }
         }
     }
