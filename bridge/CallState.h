@@ -1,7 +1,11 @@
 #pragma once
 
+#include "bridge/cReadyStateHandler.h"
+#include "platform/ObjectFactory.h"
+
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // The record that every Tessarex object of one page shares: results of the last
 // conversion, the page's settings and the state of the upload run.
@@ -21,4 +25,8 @@ struct CallState {
     QStringList SavedNames;
     qint32 RunIndex = 0;
     bool RunDone = false;
+    // The one request of the page and the receiver of its notifications; released
+    // deferred, so a notification may replace or end them.
+    XmlHttpRequestPtr UploadRequest;
+    cReadyStateHandlerPtr ReadyStateSink;
 };

@@ -1,6 +1,7 @@
 #include "bridge/Tessarex.h"
 
 #include "bridge/PageContext.h"
+#include "bridge/UploadRun.h"
 #include "common/Files.h"
 #include "common/Numbers.h"
 
@@ -21,6 +22,7 @@ Tessarex::Tessarex(PageContext& page, QObject* parent) : QObject(parent), m_page
 
 Tessarex::~Tessarex() {
     CallState& s = state();
+    ReleaseUploadRequest(s);
     s.FileList.clear();
     s.SavedNames.clear();
 }

@@ -44,6 +44,7 @@ public:
     Q_INVOKABLE void put_LocalExt(const QString& value);
 
     Q_INVOKABLE QString Test() const;
+    Q_INVOKABLE void LocalUpload(const QString& s_HTML);
 
 private:
     CallState& state() const;

@@ -1,0 +1,17 @@
+#include "bridge/cReadyStateHandler.h"
+
+#include "bridge/CallState.h"
+#include "bridge/UploadRun.h"
+
+void cReadyStateHandler::OnReadyStateChange() {
+    CallState& s = m_state;
+    XmlHttpRequest* request = s.UploadRequest.get();
+    if (!request || request->readyState() != 4)
+        return;
+    QString saved;
+    if (request->Status() == 200)
+        saved = request->responseText().remove(QStringLiteral("\r\n"));
+    if (s.RunIndex >= 0 && s.RunIndex < s.SavedNames.size())
+        s.SavedNames[s.RunIndex] = saved;
+    UploadNext(s);
+}

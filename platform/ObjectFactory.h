@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Stream.h"
+#include "platform/XmlHttpRequest.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+using XmlHttpRequestPtr = std::unique_ptr<XmlHttpRequest, XmlHttpRequestRelease>;
+
+// Creates platform objects by ProgID. Creation throws ScriptError 429 with a description
+// when the id is unknown or when a test has made it fail. Per thread, like the original
+// registry lookups were per process.
+class ObjectFactory {
+public:
+    static ObjectFactory& instance();
+
+    // The HTTP request ids, in the order the upload tries them.
+    static const QStringList& XmlHttpProgIds();
+    static constexpr const char* StreamProgId = "ADODB.Stream";
+
+    XmlHttpRequestPtr CreateXmlHttpRequest(const QString& progId);
+    std::unique_ptr<Stream> CreateStream(const QString& progId = QString::fromLatin1(StreamProgId));
+
+    // For tests: creating `progId` fails with `description` until cleared.
+    void SetFailure(const QString& progId, const QString& description);
+    void ClearFailures();
+
+private:
+    void checkFailure(const QString& progId) const;
+    QHash<QString, QString> m_failures;
+};

@@ -1,0 +1,205 @@
+#include "platform/XmlHttpRequest.h"
+
+#include "common/ScriptError.h"
+#include "common/TextHelpers.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+constexpr qint32 Uninitialized = 0;
+constexpr qint32 Opened = 1;
+constexpr qint32 Sent = 2;
+constexpr qint32 Receiving = 3;
+constexpr qint32 Completed = 4;
+
+ScriptError RequestError(const QString& description) {
+    return ScriptError(ScriptErrorNumber::InvalidCall, description,
+                       QStringLiteral("XmlHttpRequest"));
+}
+
+QNetworkRequest MakeRequest(const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers) {
+    QNetworkRequest request(url);
+    for (const auto& header : headers)
+        request.setRawHeader(header.first, header.second);
+    request.setTransferTimeout(XmlHttpRequest::TimeoutMs());
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    return request;
+}
+} // namespace
+
+XmlHttpRequest::XmlHttpRequest(QObject* parent) : QObject(parent) {}
+
+XmlHttpRequest::~XmlHttpRequest() {
+    m_handler = nullptr;
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        delete m_reply.data();
+    }
+}
+
+int XmlHttpRequest::TimeoutMs() {
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue("TESSARY_HTTP_TIMEOUT_MS", &ok);
+    return ok && value > 0 ? value : 300000;
+}
+
+void XmlHttpRequest::setOnReadyStateChange(std::function<void()> handler) {
+    m_handler = std::move(handler);
+}
+
+void XmlHttpRequest::clearOnReadyStateChange() {
+    m_handler = nullptr;
+}
+
+void XmlHttpRequest::Open(const QString& method, const QString& url, bool async) {
+    const QUrl parsed(url, QUrl::TolerantMode);
+    if (!parsed.isValid() || parsed.isRelative())
+        throw RequestError(QStringLiteral("The address is not valid: ") + url);
+    const QString scheme = parsed.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        throw RequestError(QStringLiteral("Unsupported address scheme: ") + parsed.scheme());
+    if (method.trimmed().isEmpty())
+        throw RequestError(QStringLiteral("Missing request method"));
+    abort();
+    m_method = method.trimmed().toUpper();
+    m_url = parsed;
+    m_async = async;
+    m_headers.clear();
+    m_status = 0;
+    m_response.clear();
+    setReadyState(Opened);
+}
+
+void XmlHttpRequest::setRequestHeader(const QString& name, const QString& value) {
+    if (m_readyState != Opened || m_reply)
+        throw RequestError(QStringLiteral("The request is not open"));
+    if (name.isEmpty() || name.contains(QLatin1Char(':')) || name.contains(QLatin1Char('\r')) ||
+        name.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')) ||
+        value.contains(QLatin1Char('\n')))
+        throw RequestError(QStringLiteral("Invalid request header"));
+    m_headers.append({name.toLatin1(), value.toLatin1()});
+}
+
+void XmlHttpRequest::send(const QByteArray& body) {
+    if (m_readyState != Opened || m_reply)
+        throw RequestError(QStringLiteral("The request is not open"));
+    if (!m_async) {
+        sendSynchronously(body);
+        return;
+    }
+    if (!m_manager)
+        m_manager = new QNetworkAccessManager(this);
+    QNetworkReply* reply =
+        m_manager->sendCustomRequest(MakeRequest(m_url, m_headers), m_method.toLatin1(), body);
+    m_reply = reply;
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        if (m_readyState < Sent)
+            return;
+        m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (m_readyState == Sent)
+            setReadyState(Receiving);
+    });
+    connect(reply, &QNetworkReply::finished, this, &XmlHttpRequest::onFinished);
+    setReadyState(Sent);
+}
+
+void XmlHttpRequest::onFinished() {
+    QNetworkReply* reply = m_reply;
+    if (!reply)
+        return;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // A broken or timed-out transfer has no answer the page could trust.
+    if (reply->error() != QNetworkReply::NoError && m_status == 0)
+        m_response.clear();
+    else
+        m_response = reply->readAll();
+    reply->deleteLater();
+    setReadyState(Completed);
+}
+
+void XmlHttpRequest::sendSynchronously(const QByteArray& body) {
+    // The transfer runs on a thread of its own so that this thread's events (page timers,
+    // other requests) wait until the answer is there.
+    const QNetworkRequest request = MakeRequest(m_url, m_headers);
+    const QByteArray verb = m_method.toLatin1();
+    qint32 status = 0;
+    QByteArray answer;
+    bool failed = false;
+    QString failure;
+    QThread* worker = QThread::create([&] {
+        QNetworkAccessManager manager;
+        QEventLoop loop;
+        QNetworkReply* reply = manager.sendCustomRequest(request, verb, body);
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        failed = reply->error() != QNetworkReply::NoError && status == 0;
+        failure = reply->errorString();
+        if (!failed)
+            answer = reply->readAll();
+        delete reply;
+    });
+    worker->start();
+    worker->wait();
+    delete worker;
+    m_status = status;
+    m_response = answer;
+    m_readyState = Completed;
+    if (failed)
+        throw RequestError(failure);
+}
+
+void XmlHttpRequest::abort() {
+    if (m_reply) {
+        QNetworkReply* reply = m_reply;
+        m_reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+    m_readyState = Uninitialized;
+    m_status = 0;
+    m_response.clear();
+}
+
+qint32 XmlHttpRequest::Status() const {
+    if (m_readyState < Receiving)
+        throw RequestError(
+            QStringLiteral("The data necessary to complete this operation is not yet available"));
+    return m_status;
+}
+
+QString XmlHttpRequest::responseText() const {
+    return m_readyState == Completed ? DecodeUtf8(m_response) : QString();
+}
+
+QByteArray XmlHttpRequest::responseBody() const {
+    return m_readyState == Completed ? m_response : QByteArray();
+}
+
+void XmlHttpRequest::setReadyState(qint32 state) {
+    m_readyState = state;
+    if (!m_async || !m_handler)
+        return;
+    // The handler may release this object or start another request on it: call a copy.
+    const std::function<void()> handler = m_handler;
+    QPointer<XmlHttpRequest> alive(this);
+    handler();
+    Q_UNUSED(alive);
+}
+
+void XmlHttpRequestRelease::operator()(XmlHttpRequest* request) const {
+    if (!request)
+        return;
+    request->clearOnReadyStateChange();
+    request->deleteLater();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The HTTP request object pages and the bridge know: Open, setRequestHeader, send, abort,
+// readyState, Status, responseText. Asynchronous requests notify on the thread that owns
+// the object, through its event loop; synchronous ones block on a private thread so that
+// no page event runs meanwhile. Every request has a finite time-out
+// (TESSARY_HTTP_TIMEOUT_MS, 300 s by default); a timed-out or broken request completes
+// with Status 0. Failures raise ScriptError.
+class XmlHttpRequest : public QObject {
+    Q_OBJECT
+
+public:
+    explicit XmlHttpRequest(QObject* parent = nullptr);
+    ~XmlHttpRequest() override;
+
+    // Called once per change of readyState (asynchronous mode only). abort() and
+    // destruction never call it.
+    void setOnReadyStateChange(std::function<void()> handler);
+    void clearOnReadyStateChange();
+
+    void Open(const QString& method, const QString& url, bool async);
+    void setRequestHeader(const QString& name, const QString& value);
+    void send(const QByteArray& body = {});
+    void abort();
+
+    qint32 readyState() const { return m_readyState; }
+    qint32 Status() const;
+    QString responseText() const;
+    QByteArray responseBody() const;
+
+    // The time-out every request gets: TESSARY_HTTP_TIMEOUT_MS when set to a positive
+    // number, otherwise 300000.
+    static int TimeoutMs();
+
+private:
+    void setReadyState(qint32 state);
+    void onFinished();
+    void sendSynchronously(const QByteArray& body);
+
+    std::function<void()> m_handler;
+    QString m_method;
+    QUrl m_url;
+    bool m_async = true;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
+    QNetworkAccessManager* m_manager = nullptr;
+    QPointer<QNetworkReply> m_reply;
+    qint32 m_readyState = 0;
+    qint32 m_status = 0;
+    QByteArray m_response;
+};
+
+// Releasing a request from inside its own notification is allowed: the object is
+// detached from its handler at once and deleted by the event loop later.
+struct XmlHttpRequestRelease {
+    void operator()(XmlHttpRequest* request) const;
+};
