@@ -5,3 +5,4 @@
 // The sub-commands of `tessary`; each takes the arguments after its own name and
 // returns the process exit status.
 int RunScriptCommand(const QStringList& arguments);
+int RunCleanCommand(const QStringList& arguments);

@@ -15,6 +15,9 @@ struct Command {
 const Command commands[] = {
     {"script", "tessary script FILE.js   run a page script against the components",
      RunScriptCommand},
+    {"clean",
+     "tessary clean word|excel paste|import \"OPTIONS\" [FILE]   clean Office HTML, print JSON",
+     RunCleanCommand},
 };
 
 int usage() {

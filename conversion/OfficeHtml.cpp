@@ -1,0 +1,146 @@
+#include "conversion/OfficeHtml.h"
+
+#include "common/RegExp.h"
+#include "common/RegexOps.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool MarkerAt(const QString& text, qsizetype at, QLatin1StringView marker) {
+    for (qsizetype i = 0; i < marker.size(); ++i) {
+        char16_t c = text[at + i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c = c - u'A' + u'a';
+        if (c != char16_t(marker[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// Only ASCII letters fold: the markers are ASCII, and folding other letters could make
+// an unrelated character look like one of theirs.
+qsizetype FindMarker(const QString& text, QLatin1StringView marker) {
+    for (qsizetype at = 0; at + marker.size() <= text.size(); ++at) {
+        at = text.indexOf(QChar(marker[0]), at, Qt::CaseSensitive);
+        if (at < 0 || at + marker.size() > text.size())
+            return -1;
+        if (MarkerAt(text, at, marker))
+            return at;
+    }
+    return -1;
+}
+
+qsizetype FindLastMarker(const QString& text, QLatin1StringView marker) {
+    for (qsizetype at = text.size() - marker.size(); at >= 0; --at) {
+        at = text.lastIndexOf(QChar(marker[0]), at, Qt::CaseSensitive);
+        if (at < 0)
+            return -1;
+        if (MarkerAt(text, at, marker))
+            return at;
+    }
+    return -1;
+}
+
+QString CollectStyleElements(const QString& head, const QString& pattern) {
+    RegExp regExp;
+    regExp.Pattern = pattern;
+    regExp.IgnoreCase = true;
+    regExp.Global = true;
+    QString styleText;
+    bool first = true;
+    for (const RegExpMatch& match : regExp.Execute(head)) {
+        if (!first)
+            styleText += u"\r\n"_s;
+        styleText += match.value;
+        first = false;
+    }
+    return styleText;
+}
+
+QString DeleteBehavioursCommentsAndAtRules(QString styleText, bool withoutVml) {
+    // The behaviour rule of Word's smart tags.
+    styleText = RegexReplace(
+        styleText, uR"re(st[0-9]+\\:\*\s*\{\s*behavior:url\(#ieooui\)[^\}]*?\})re"_s, QString());
+    if (withoutVml) {
+        styleText = RegexReplace(
+            styleText, uR"re([\w]+\\:\*\s*\{\s*behavior:url\(#default#VML\)[^\}]*?\})re"_s,
+            QString());
+        styleText = RegexReplace(
+            styleText, uR"re([\w\.]+\s*\{\s*behavior:url\(#default#VML\)[^\}]*?\})re"_s, QString());
+    }
+    // The comment marks that hide the sheet from old browsers.
+    styleText = RegexReplace(styleText, uR"re(<!--\s+)re"_s, QString());
+    styleText = RegexReplace(styleText, uR"re(\s+-->)re"_s, QString());
+    styleText = RegexReplace(styleText, uR"re(/\*[\w\s]+\*/)re"_s, QString());
+    // Fonts, page set-up, list definitions.
+    styleText = RegexReplace(styleText, uR"re(@[^\{";]+?\{[^\}]*?\})re"_s, QString());
+    return styleText;
+}
+
+QString TidyStyleRules(QString styleText) {
+    styleText = RegexReplace(styleText, uR"re([^\s\}\{][^\}\{]+?\{\s*?\})re"_s, QString());
+    styleText = RegexReplace(styleText, uR"re(\s*\{\s*)re"_s, u" {"_s);
+    styleText = RegexReplace(styleText, uR"re(\s*\}\s*)re"_s, u"}\r\n"_s);
+    styleText = RegexReplaceUntilStable(
+        styleText, uR"re(\{((?:[\w\-]+:[^\};]+;)+)\s+([^\}]*?\}))re"_s, u"{$1$2"_s);
+    styleText = RegexReplace(styleText, uR"re((\r\n)+)re"_s, u"\r\n"_s);
+    // Leading and trailing white space; a text shorter than three characters stays.
+    styleText = RegexReplace(styleText, uR"re(\s*([^\s](?:[^a]|a)+[^\s])\s*)re"_s, u"$1"_s);
+    return styleText;
+}
+
+QString WrapStyleSheet(const QString& styleText) {
+    return u"<style>\r\n/* Generator: Tessary */\r\n"_s + styleText + u"\r\n</style>"_s;
+}
+
+QString ExtractBodyContent(QString text) {
+    const qsizetype bodyOpen = FindMarker(text, "<body"_L1);
+    if (bodyOpen >= 0) {
+        text.remove(0, bodyOpen + 5);
+        const qsizetype tagEnd = text.indexOf(u'>');
+        if (tagEnd >= 0)
+            text.remove(0, tagEnd + 1);
+    }
+    const qsizetype bodyClose = FindLastMarker(text, "</body>"_L1);
+    if (bodyClose >= 0)
+        text.truncate(bodyClose);
+    return text;
+}
+
+QString DeleteTagsNotKept(const QString& text, const QString& keepList) {
+    return RegexReplace(text, u"<(?!("_s + keepList + u"))+?[^>]*?>"_s, QString());
+}
+
+QString StripOfficeAttributes(QString text) {
+    // Office-only properties in single- and double-quoted style attributes.
+    text = RegexReplaceUntilStable(
+        text, uR"re((<\w+\s+[^>]*?style='[^'>]*?)(mso-[\w\-]+:[^;'>]+;?)+([^'>]*?'[^>]*?>))re"_s,
+        u"$1$3"_s);
+    text = RegexReplaceUntilStable(
+        text, uR"re((<\w+\s+[^>]*?style="[^">]*?)(mso-[\w\-]+:[^;">]+;?)+([^">]*?"[^>]*?>))re"_s,
+        u"$1$3"_s);
+    // Style attributes left empty.
+    text = RegexReplace(text, uR"re((<\w+\s+[^>]*?)style=(['"])\s*?\2([^>]*?>))re"_s, u"$1$3"_s);
+    text = RegexReplace(text, uR"re((<\w+[^>]*?)\slang=[\w\-]+([^>]*?>))re"_s, u"$1$2"_s);
+    text = RegexReplace(text, uR"re((<img[^>]*?)\sv:shapes="[^<>"]*"([^>]*?>))re"_s, u"$1$2"_s);
+    return text;
+}
+
+QString StripFormattingAttributes(QString text) {
+    text = RegexReplace(text, uR"re((<\w+?\s+?[^>]*?)class=\w*([^>]*?>))re"_s, u"$1$2"_s);
+    text = RegexReplace(text, uR"re((<\w+?\s+?[^>]*?)style='[^<>']*'([^>]*?>))re"_s, u"$1$2"_s);
+    // The backslash-quote pairs are kept as written; they match a plain quote.
+    text = RegexReplace(text, uR"re((<\w+?\s+?[^>]*?)style=\"[^<>\"]*\"([^>]*?>))re"_s, u"$1$2"_s);
+    text = RegexReplace(text, uR"re((<\w+?\s+?[^>]*?)lang=\w*([^>]*?>))re"_s, u"$1$2"_s);
+    text = RegexReplace(text, uR"re((<img[^>]*?)\sv:shapes="[^<>"]*"([^>]*?>))re"_s, u"$1$2"_s);
+    return text;
+}
+
+QString CollapseBlanksInTags(QString text) {
+    text = RegexReplaceUntilStable(text, uR"re((<\w[^>]*?)\s\s+([^>]*?>))re"_s, u"$1 $2"_s);
+    text = RegexReplace(text, uR"re((<\w[^>]*?)\s>)re"_s, u"$1>"_s);
+    return text;
+}
