@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <ostream>
 
 // A private, empty folder for one test, removed afterwards.
 class ScratchFolder {
@@ -27,3 +28,8 @@ struct CommandResult {
 };
 CommandResult RunCommand(const QString& program, const QStringList& arguments,
                          const QByteArray& input = {}, int timeoutMs = 120000);
+
+// Lets failing expectations show texts as text rather than as bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
