@@ -62,8 +62,25 @@ qsizetype AnyCharacterIdiomLength(const QString& pattern, qsizetype at, bool& ca
 // Patterns compile with DOTALL, so "." is any code unit; a leading ".*" then lets the
 // engine anchor the search instead of rescanning from every position.
 const QString AnyUnit = QStringLiteral(".");
-// The runtime's own "." is anything but a line feed.
-const QString DotOfTheRuntime = QStringLiteral("[^\\n]");
+// The dialect's "." is anything but a line terminator.
+const QString DotOfTheRuntime = QStringLiteral("[^\\n\\r\\u2028\\u2029]");
+// The dialect's white space: the ASCII blanks, the Unicode space separators, the line
+// and paragraph separators and the byte-order mark (PCRE2's own "\\s" is ASCII only).
+const QString WhiteSpaceMembers =
+    QStringLiteral("\\t\\n\\x0b\\f\\r \\u00a0\\u1680\\u2000-\\u200a\\u2028\\u2029\\u202f\\u205f"
+                   "\\u3000\\ufeff");
+
+// "\\s", "\\S" and "\\v" of the dialect in PCRE2's terms, or "" when the escape needs
+// no translation. A "\\S" inside a class stays PCRE2's (ASCII) one.
+QString DialectEscape(QChar letter, bool inClass) {
+    if (letter == u's')
+        return inClass ? WhiteSpaceMembers : u'[' + WhiteSpaceMembers + u']';
+    if (letter == u'S' && !inClass)
+        return QStringLiteral("[^") + WhiteSpaceMembers + u']';
+    if (letter == u'v')
+        return QStringLiteral("\\x0b");
+    return QString();
+}
 
 QString CapturingAnyCharacter(const QString& quantifier, bool& quantifierUsed) {
     quantifierUsed = true;
@@ -97,6 +114,11 @@ QString TranslatePattern(const QString& pattern) {
                 continue;
             }
             const QChar next = pattern[i + 1];
+            if (const QString dialect = DialectEscape(next, inClass); !dialect.isEmpty()) {
+                out += dialect;
+                i += 2;
+                continue;
+            }
             const bool asciiLetter = next.unicode() < 0x80 && next.isLetter();
             if (!(asciiLetter && !IsKnownEscapeLetter(next)))
                 out += c;

@@ -15,7 +15,8 @@ struct RegExpMatch {
 };
 
 // The scripting runtime's regular-expression object. The dialect is the runtime's
-// ECMAScript-like one: "." is anything but a line feed, "\s" the ASCII blanks, "$" only
+// ECMAScript one: "." is anything but a line terminator, "\s" the ECMAScript white space
+// (Unicode space separators and the byte-order mark included), "\w" ASCII, "$" only
 // the very end when not multi-line, "\uXXXX" a UTF-16 unit, a quantifier on a look-ahead
 // is the look-ahead once. Replacement templates know $1..$99, $&, $`, $' and $$.
 //

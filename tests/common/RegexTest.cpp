@@ -12,18 +12,27 @@ TEST(RegexDialect, CaseInsensitiveGlobalAndSingleLine) {
     EXPECT_EQ(RegexReplace("a\na\n", "a$", "-"), "a\na\n");
     EXPECT_EQ(RegexReplace("a\na", "a$", "-"), "a\n-");
     EXPECT_EQ(RegexReplace("a\na", "^a", "-"), "-\na");
-    // "." is anything but a line feed; a carriage return is an ordinary character.
+    // "." is anything but a line terminator.
     EXPECT_EQ(RegexReplace("x\ny\rz", "x.y", "-"), "x\ny\rz");
-    EXPECT_EQ(RegexReplace("y\rz", "y.z", "-"), "-");
+    EXPECT_EQ(RegexReplace("y\rz", "y.z", "-"), "y\rz");
+    EXPECT_EQ(RegexReplace(QString::fromUtf16(u"y\u2028z y\u00a0z"), "y.z", "-"),
+              QString::fromUtf16(u"y\u2028z -"));
 }
 
-TEST(RegexDialect, BlanksAreTheAsciiOnes) {
-    const QString ideographic = QString(QChar(0x3000));
-    const QString nbsp = QString(QChar(0xa0));
+TEST(RegexDialect, BlanksAreTheScriptingOnes) {
+    const QString unicodeBlanks =
+        QString::fromUtf16(u"\u00a0\u1680\u2000\u200a\u2028\u2029\u202f\u205f\u3000\ufeff");
     EXPECT_EQ(RegexReplace("a \t\r\n\f\vb", "\\s+", "_"), "a_b");
-    EXPECT_EQ(RegexReplace("a" + ideographic + nbsp + "b", "\\s", "_"),
-              "a" + ideographic + nbsp + "b");
-    EXPECT_EQ(RegexReplace("a" + ideographic + " b", "[\\s\\u3000]+", "_"), "a_b");
+    EXPECT_EQ(RegexReplace("a" + unicodeBlanks + "b", "\\s+", "_"), "a_b");
+    EXPECT_EQ(RegexReplace("a" + unicodeBlanks + "b", "[^\\s]", "_"), "_" + unicodeBlanks + "_");
+    EXPECT_EQ(RegexReplace("a" + unicodeBlanks + "b", "\\S", "_"), "_" + unicodeBlanks + "_");
+    // Next line and the Mongolian vowel separator are not white space here.
+    const QString others = QString::fromUtf16(u"\u0085\u180e");
+    EXPECT_EQ(RegexReplace(others, "\\s", "_"), others);
+    // "\v" is the vertical tab only, not every vertical blank.
+    EXPECT_EQ(RegexReplace("\v\n", "\\v", "_"), "_\n");
+    EXPECT_EQ(RegexReplace(QString::fromUtf16(u"a\u3000 b"), "[\\s\\u3000]+", "_"), "a_b");
+    // Word characters stay ASCII.
     EXPECT_EQ(RegexReplace(QString::fromUtf16(u"\u00e9t\u00e9"), "\\w", "w"),
               QString::fromUtf16(u"\u00e9w\u00e9"));
 }
