@@ -266,13 +266,19 @@ std::shared_ptr<const CompiledPattern> RegExp::compiled() {
 }
 
 QString RegExp::Replace(const QString& text, const QString& replaceTemplate) {
+    QString out;
+    return ReplaceInto(text, replaceTemplate, out) ? out : text;
+}
+
+bool RegExp::ReplaceInto(const QString& text, const QString& replaceTemplate, QString& out) {
     const auto pattern = compiled();
     const ReplaceTemplate expansion(replaceTemplate, pattern->captureCount);
-    QString out;
     qsizetype copiedUpTo = 0;
     bool matched = false;
     ForEachMatch(*pattern, text, Global, [&](const Matcher& match) {
         if (!matched) {
+            // Keeps the capacity `out` already has.
+            out.resize(0);
             out.reserve(text.size());
             matched = true;
         }
@@ -280,10 +286,9 @@ QString RegExp::Replace(const QString& text, const QString& replaceTemplate) {
         expansion.appendExpansion(out, match, text);
         copiedUpTo = match.end();
     });
-    if (!matched)
-        return text;
-    out += QStringView(text).mid(copiedUpTo);
-    return out;
+    if (matched)
+        out += QStringView(text).mid(copiedUpTo);
+    return matched;
 }
 
 QList<RegExpMatch> RegExp::Execute(const QString& text) {

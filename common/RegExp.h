@@ -37,6 +37,9 @@ public:
     bool MultiLine = false;
 
     QString Replace(const QString& text, const QString& replaceTemplate);
+    // Replace that builds the result in `out`, reusing its memory; false (and `out` left
+    // undefined) when nothing matched.
+    bool ReplaceInto(const QString& text, const QString& replaceTemplate, QString& out);
     QList<RegExpMatch> Execute(const QString& text);
     bool Test(const QString& text);
 

@@ -16,6 +16,9 @@ public:
     }
 };
 
+// The previous text of the thread's last in-place replacement, kept for its memory.
+thread_local QString t_spareBuffer;
+
 } // namespace
 
 QString RegexReplace(const QString& text, const QString& pattern, const QString& replaceTemplate) {
@@ -51,4 +54,20 @@ QString RegexSubMatch(const QString& text, const QString& pattern, qint32 index)
 
 bool RegexTest(const QString& pattern, const QString& text) {
     return ScriptRegExp(pattern).Test(text);
+}
+
+void RegexReplaceInPlace(QString& text, const QString& pattern, const QString& replaceTemplate) {
+    if (ScriptRegExp(pattern).ReplaceInto(text, replaceTemplate, t_spareBuffer))
+        text.swap(t_spareBuffer);
+}
+
+void RegexReplaceUntilStableInPlace(QString& text, const QString& pattern,
+                                    const QString& replaceTemplate) {
+    ScriptRegExp regExp(pattern);
+    while (regExp.ReplaceInto(text, replaceTemplate, t_spareBuffer) && t_spareBuffer != text)
+        text.swap(t_spareBuffer);
+}
+
+RegexBufferScope::~RegexBufferScope() {
+    t_spareBuffer = QString();
 }

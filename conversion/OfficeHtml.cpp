@@ -62,33 +62,33 @@ QString CollectStyleElements(const QString& head, const QString& pattern) {
 
 QString DeleteBehavioursCommentsAndAtRules(QString styleText, bool withoutVml) {
     // The behaviour rule of Word's smart tags.
-    styleText = RegexReplace(
+    RegexReplaceInPlace(
         styleText, uR"re(st[0-9]+\\:\*\s*\{\s*behavior:url\(#ieooui\)[^\}]*?\})re"_s, QString());
     if (withoutVml) {
-        styleText = RegexReplace(
-            styleText, uR"re([\w]+\\:\*\s*\{\s*behavior:url\(#default#VML\)[^\}]*?\})re"_s,
-            QString());
-        styleText = RegexReplace(
+        RegexReplaceInPlace(styleText,
+                            uR"re([\w]+\\:\*\s*\{\s*behavior:url\(#default#VML\)[^\}]*?\})re"_s,
+                            QString());
+        RegexReplaceInPlace(
             styleText, uR"re([\w\.]+\s*\{\s*behavior:url\(#default#VML\)[^\}]*?\})re"_s, QString());
     }
     // The comment marks that hide the sheet from old browsers.
-    styleText = RegexReplace(styleText, uR"re(<!--\s+)re"_s, QString());
-    styleText = RegexReplace(styleText, uR"re(\s+-->)re"_s, QString());
-    styleText = RegexReplace(styleText, uR"re(/\*[\w\s]+\*/)re"_s, QString());
+    RegexReplaceInPlace(styleText, uR"re(<!--\s+)re"_s, QString());
+    RegexReplaceInPlace(styleText, uR"re(\s+-->)re"_s, QString());
+    RegexReplaceInPlace(styleText, uR"re(/\*[\w\s]+\*/)re"_s, QString());
     // Fonts, page set-up, list definitions.
-    styleText = RegexReplace(styleText, uR"re(@[^\{";]+?\{[^\}]*?\})re"_s, QString());
+    RegexReplaceInPlace(styleText, uR"re(@[^\{";]+?\{[^\}]*?\})re"_s, QString());
     return styleText;
 }
 
 QString TidyStyleRules(QString styleText) {
-    styleText = RegexReplace(styleText, uR"re([^\s\}\{][^\}\{]+?\{\s*?\})re"_s, QString());
-    styleText = RegexReplace(styleText, uR"re(\s*\{\s*)re"_s, u" {"_s);
-    styleText = RegexReplace(styleText, uR"re(\s*\}\s*)re"_s, u"}\r\n"_s);
-    styleText = RegexReplaceUntilStable(
-        styleText, uR"re(\{((?:[\w\-]+:[^\};]+;)+)\s+([^\}]*?\}))re"_s, u"{$1$2"_s);
-    styleText = RegexReplace(styleText, uR"re((\r\n)+)re"_s, u"\r\n"_s);
+    RegexReplaceInPlace(styleText, uR"re([^\s\}\{][^\}\{]+?\{\s*?\})re"_s, QString());
+    RegexReplaceInPlace(styleText, uR"re(\s*\{\s*)re"_s, u" {"_s);
+    RegexReplaceInPlace(styleText, uR"re(\s*\}\s*)re"_s, u"}\r\n"_s);
+    RegexReplaceUntilStableInPlace(styleText, uR"re(\{((?:[\w\-]+:[^\};]+;)+)\s+([^\}]*?\}))re"_s,
+                                   u"{$1$2"_s);
+    RegexReplaceInPlace(styleText, uR"re((\r\n)+)re"_s, u"\r\n"_s);
     // Leading and trailing white space; a text shorter than three characters stays.
-    styleText = RegexReplace(styleText, uR"re(\s*([^\s](?:[^a]|a)+[^\s])\s*)re"_s, u"$1"_s);
+    RegexReplaceInPlace(styleText, uR"re(\s*([^\s](?:[^a]|a)+[^\s])\s*)re"_s, u"$1"_s);
     return styleText;
 }
 
@@ -110,37 +110,37 @@ QString ExtractBodyContent(QString text) {
     return text;
 }
 
-QString DeleteTagsNotKept(const QString& text, const QString& keepList) {
-    return RegexReplace(text, u"<(?!("_s + keepList + u"))+?[^>]*?>"_s, QString());
+void DeleteTagsNotKept(QString& text, const QString& keepList) {
+    RegexReplaceInPlace(text, u"<(?!("_s + keepList + u"))+?[^>]*?>"_s, QString());
 }
 
 QString StripOfficeAttributes(QString text) {
     // Office-only properties in single- and double-quoted style attributes.
-    text = RegexReplaceUntilStable(
+    RegexReplaceUntilStableInPlace(
         text, uR"re((<\w+\s+[^>]*?style='[^'>]*?)(mso-[\w\-]+:[^;'>]+;?)+([^'>]*?'[^>]*?>))re"_s,
         u"$1$3"_s);
-    text = RegexReplaceUntilStable(
+    RegexReplaceUntilStableInPlace(
         text, uR"re((<\w+\s+[^>]*?style="[^">]*?)(mso-[\w\-]+:[^;">]+;?)+([^">]*?"[^>]*?>))re"_s,
         u"$1$3"_s);
     // Style attributes left empty.
-    text = RegexReplace(text, uR"re((<\w+\s+[^>]*?)style=(['"])\s*?\2([^>]*?>))re"_s, u"$1$3"_s);
-    text = RegexReplace(text, uR"re((<\w+[^>]*?)\slang=[\w\-]+([^>]*?>))re"_s, u"$1$2"_s);
-    text = RegexReplace(text, uR"re((<img[^>]*?)\sv:shapes="[^<>"]*"([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<\w+\s+[^>]*?)style=(['"])\s*?\2([^>]*?>))re"_s, u"$1$3"_s);
+    RegexReplaceInPlace(text, uR"re((<\w+[^>]*?)\slang=[\w\-]+([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<img[^>]*?)\sv:shapes="[^<>"]*"([^>]*?>))re"_s, u"$1$2"_s);
     return text;
 }
 
 QString StripFormattingAttributes(QString text) {
-    text = RegexReplace(text, uR"re((<\w+?\s+?[^>]*?)class=\w*([^>]*?>))re"_s, u"$1$2"_s);
-    text = RegexReplace(text, uR"re((<\w+?\s+?[^>]*?)style='[^<>']*'([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<\w+?\s+?[^>]*?)class=\w*([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<\w+?\s+?[^>]*?)style='[^<>']*'([^>]*?>))re"_s, u"$1$2"_s);
     // The backslash-quote pairs are kept as written; they match a plain quote.
-    text = RegexReplace(text, uR"re((<\w+?\s+?[^>]*?)style=\"[^<>\"]*\"([^>]*?>))re"_s, u"$1$2"_s);
-    text = RegexReplace(text, uR"re((<\w+?\s+?[^>]*?)lang=\w*([^>]*?>))re"_s, u"$1$2"_s);
-    text = RegexReplace(text, uR"re((<img[^>]*?)\sv:shapes="[^<>"]*"([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<\w+?\s+?[^>]*?)style=\"[^<>\"]*\"([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<\w+?\s+?[^>]*?)lang=\w*([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<img[^>]*?)\sv:shapes="[^<>"]*"([^>]*?>))re"_s, u"$1$2"_s);
     return text;
 }
 
 QString CollapseBlanksInTags(QString text) {
-    text = RegexReplaceUntilStable(text, uR"re((<\w[^>]*?)\s\s+([^>]*?>))re"_s, u"$1 $2"_s);
-    text = RegexReplace(text, uR"re((<\w[^>]*?)\s>)re"_s, u"$1>"_s);
+    RegexReplaceUntilStableInPlace(text, uR"re((<\w[^>]*?)\s\s+([^>]*?>))re"_s, u"$1 $2"_s);
+    RegexReplaceInPlace(text, uR"re((<\w[^>]*?)\s>)re"_s, u"$1>"_s);
     return text;
 }

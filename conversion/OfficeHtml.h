@@ -30,7 +30,7 @@ QString ExtractBodyContent(QString text);
 
 // Deletes every tag whose text after "<" does not begin with an entry of `keepList`
 // ("p|/p|br" keeps p, pre, param, br...).
-QString DeleteTagsNotKept(const QString& text, const QString& keepList);
+void DeleteTagsNotKept(QString& text, const QString& keepList);
 
 // Mode 1: Office-only properties leave the style attributes, empty style attributes,
 // lang attributes and VML shape references go.

@@ -71,16 +71,27 @@ QString WrapInPageFrame(QString body, const QString& pageSize, const QString& pa
     else
         opening += u"width:"_s + FormatNumber(FrameWidth(*paperWidth, *leftMargin, *rightMargin)) +
                    u"pt;"_s;
-    body = opening + u"\"><tr><td>"_s + body + u"</td></tr></table>"_s;
+    QString before = opening + u"\"><tr><td>"_s;
+    QString after = u"</td></tr></table>"_s;
 
     // 66. A page border, thicker at the right and bottom like a shadow.
-    if (options.pageeffect)
-        body =
-            u"<table cellspacing=0 cellpadding=0 align=center style=\"border-top:1px solid #000000;border-left:1px solid #000000;border-right:3px solid #000000;border-bottom:3px solid #000000;\"><tr><td style=\"background-color:#ffffff;\">"_s +
-            body + u"</td></table>"_s;
+    if (options.pageeffect) {
+        before.prepend(
+            u"<table cellspacing=0 cellpadding=0 align=center style=\"border-top:1px solid #000000;border-left:1px solid #000000;border-right:3px solid #000000;border-bottom:3px solid #000000;\"><tr><td style=\"background-color:#ffffff;\">"_s);
+        after += u"</td></table>"_s;
+    }
 
     // 67. A scrolling block around everything.
-    if (options.pagescroll)
-        body = u"<div style=\"width:100%;overflow:auto;\">"_s + body + u"</div>"_s;
-    return body;
+    if (options.pagescroll) {
+        before.prepend(u"<div style=\"width:100%;overflow:auto;\">"_s);
+        after += u"</div>"_s;
+    }
+
+    // 68. The wrappers nest scroll block, border, frame; the body is copied once.
+    QString framed;
+    framed.reserve(before.size() + body.size() + after.size());
+    framed += before;
+    framed += body;
+    framed += after;
+    return framed;
 }

@@ -41,7 +41,7 @@ void SplitHeadAndBody(QString& text, QString& head) {
         head = text.left(headEnd);
         text.remove(0, headEnd + 7);
     }
-    head = RegexReplace(head, uR"re(<!--\[if gte mso [0-9]+\]>([^a]|a)+?<!\[endif\]-->)re"_s,
+    RegexReplaceInPlace(head, uR"re(<!--\[if gte mso [0-9]+\]>([^a]|a)+?<!\[endif\]-->)re"_s,
                         QString());
 }
 
@@ -51,41 +51,41 @@ QString CleanStyleSheet(const QString& head, const QString& body, const ExcelOpt
                         const QString& tableId) {
     // 6-7. Style elements with or without attributes.
     QString styleText = CollectStyleElements(head, uR"re(<style.*?>([^a]|a)+?</style>)re"_s);
-    styleText = RegexReplace(styleText, uR"re(</?style.*?>)re"_s, QString());
+    RegexReplaceInPlace(styleText, uR"re(</?style.*?>)re"_s, QString());
 
     // 8-10.
     styleText = DeleteBehavioursCommentsAndAtRules(styleText, options.opt1vml);
 
     // 11-12. Office-only properties, those with quoted values first.
-    styleText = RegexReplaceUntilStable(
+    RegexReplaceUntilStableInPlace(
         styleText, uR"re((\{[^\}]*?)(mso-[\w\-]+:"[^\}\n]+?";?)+([^}]*?\}))re"_s, u"$1$3"_s);
-    styleText = RegexReplaceUntilStable(
+    RegexReplaceUntilStableInPlace(
         styleText, uR"re((\{[^\}]*?)(mso-[\w\-]+:[^;\}]+;?)+([^}]*?\}))re"_s, u"$1$3"_s);
 
     // 13-14. Ruby rules only stay for a sheet that has ruby text.
     if (!RegexTest(uR"re(<ruby(?=[\s\>])[^>]*?>)re"_s, body))
-        styleText = RegexReplace(styleText, uR"re(([\s\}])ruby\s*\{[^\}]*?\})re"_s, u"$1"_s);
+        RegexReplaceInPlace(styleText, uR"re(([\s\}])ruby\s*\{[^\}]*?\})re"_s, u"$1"_s);
     if (!RegexTest(uR"re(<rt(?=[\s\>])[^>]*?>)re"_s, body))
-        styleText = RegexReplace(styleText, uR"re(([\s\}])rt\s*\{[^\}]*?\})re"_s, u"$1"_s);
+        RegexReplaceInPlace(styleText, uR"re(([\s\}])rt\s*\{[^\}]*?\})re"_s, u"$1"_s);
 
     // 15-18.
     styleText = TidyStyleRules(styleText);
 
     // 19. Cell rules apply to this call's tables only.
-    styleText = RegexReplace(styleText, uR"re(([\s\}])(td\s*\{[^\}]+\}))re"_s,
-                             u"$1#"_s + tableId + u" $2"_s);
+    RegexReplaceInPlace(styleText, uR"re(([\s\}])(td\s*\{[^\}]+\}))re"_s,
+                        u"$1#"_s + tableId + u" $2"_s);
     return styleText;
 }
 
 // 24-29. Office comments and cell annotations go; every table gets the identifier.
 QString CleanBodyForBothModes(QString text, const QString& tableId) {
-    text = RegexReplace(text, uR"re(<!--\[if mso[^>]*?>([^a]|a)*?<!\[endif\]-->)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re(<!--\[if mso[^>]*?>([^a]|a)*?<!\[endif\]-->)re"_s, QString());
     // Comments without ">" inside: the VML blocks stay for the modes to decide.
-    text = RegexReplace(text, uR"re(<!--[^>]*?-->)re"_s, QString());
-    text = RegexReplace(text, uR"re((<td\s[^>]*?)\sx:num="[0-9\.]+?"([^>]*?>))re"_s, u"$1$2"_s);
-    text = RegexReplace(text, uR"re((<td\s[^>]*?)\sx:num>)re"_s, u"$1>"_s);
-    text = RegexReplace(text, uR"re((<table(?=\s)[^>]*?)\sx:str([^>]*?>))re"_s, u"$1$2"_s);
-    text = RegexReplace(text, uR"re((<table)(\s*))re"_s, u"$1 id=\""_s + tableId + u"\"$2"_s);
+    RegexReplaceInPlace(text, uR"re(<!--[^>]*?-->)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re((<td\s[^>]*?)\sx:num="[0-9\.]+?"([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<td\s[^>]*?)\sx:num>)re"_s, u"$1>"_s);
+    RegexReplaceInPlace(text, uR"re((<table(?=\s)[^>]*?)\sx:str([^>]*?>))re"_s, u"$1$2"_s);
+    RegexReplaceInPlace(text, uR"re((<table)(\s*))re"_s, u"$1 id=\""_s + tableId + u"\"$2"_s);
     return text;
 }
 
@@ -93,24 +93,24 @@ QString CleanBodyForBothModes(QString text, const QString& tableId) {
 QString CleanBodyModeOne(QString text, QString& s_RetStyle, const ExcelOptions& options) {
     // 30. Either the VML drawings or their fallbacks.
     if (options.opt1vml) {
-        text = RegexReplace(text, uR"re(<!--\[if gte vml 1\]>([^a]|a)+?<!\[endif\]-->)re"_s,
+        RegexReplaceInPlace(text, uR"re(<!--\[if gte vml 1\]>([^a]|a)+?<!\[endif\]-->)re"_s,
                             QString());
-        text = RegexReplace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
-        text = RegexReplace(text, uR"re(</?[vox]:[a-z]+[^>]*?>)re"_s, QString());
+        RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+        RegexReplaceInPlace(text, uR"re(</?[vox]:[a-z]+[^>]*?>)re"_s, QString());
     } else {
-        text = RegexReplace(text, uR"re(<!\[if !vml\]>([^a]|a)+?<!\[endif\]>)re"_s, QString());
+        RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>([^a]|a)+?<!\[endif\]>)re"_s, QString());
     }
 
     // 31. Rows of blank cells (ideographic spaces count as blank, "&nbsp;" does not).
     if (options.opt1space)
-        text = RegexReplace(
+        RegexReplaceInPlace(
             text, uR"re(<tr\s[^>]*?>\s*?(<td[^>]*?>[\s\u3000]*?</td>\s*?)+?</tr>)re"_s, QString());
 
     // 32. Visible cell borders.
     if (options.opt1table) {
-        s_RetStyle = RegexReplace(
-            s_RetStyle, uR"re((\std\s*\{[^\}]*?)border\s*:\s*none([^\}]*?\}))re"_s, u"$1$2"_s);
-        text = RegexReplace(text, uR"re(<table([^>]+?) border=0([^>]+?)>)re"_s,
+        RegexReplaceInPlace(s_RetStyle, uR"re((\std\s*\{[^\}]*?)border\s*:\s*none([^\}]*?\}))re"_s,
+                            u"$1$2"_s);
+        RegexReplaceInPlace(text, uR"re(<table([^>]+?) border=0([^>]+?)>)re"_s,
                             u"<table$1 border=1$2>"_s);
     }
 
@@ -125,26 +125,26 @@ QString CleanBodyModeOne(QString text, QString& s_RetStyle, const ExcelOptions& 
 // 39-45. Reduces the body to table tags, and pictures when switched on.
 QString CleanBodyModeTwo(QString text, const ExcelOptions& options) {
     // 39. Fallback pictures replace the VML drawings.
-    text = RegexReplace(text, uR"re(<!--\[if gte vml 1\]>([^a]|a)+?<!\[endif\]-->)re"_s, QString());
-    text = RegexReplace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+    RegexReplaceInPlace(text, uR"re(<!--\[if gte vml 1\]>([^a]|a)+?<!\[endif\]-->)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
 
     // 40. The entries are name prefixes.
     QString keepList = u"table|tr|td|th|/table|/tr|/td|/th"_s;
     if (options.opt2image)
         keepList += u"|img"_s;
-    text = DeleteTagsNotKept(text, keepList);
+    DeleteTagsNotKept(text, keepList);
 
     // 41. Rows of completely empty cells.
     if (options.opt2space)
-        text =
-            RegexReplace(text, uR"re(<tr\s[^>]*?>\s*?(<td[^>]*?></td>\s*?)+?</tr>)re"_s, QString());
+        RegexReplaceInPlace(text, uR"re(<tr\s[^>]*?>\s*?(<td[^>]*?></td>\s*?)+?</tr>)re"_s,
+                            QString());
 
     // 42.
     text = StripFormattingAttributes(text);
 
     // 43. Visible table borders.
     if (options.opt2table)
-        text = RegexReplace(text, uR"re(<table([^>]+?) border=0([^>]+?)>)re"_s,
+        RegexReplaceInPlace(text, uR"re(<table([^>]+?) border=0([^>]+?)>)re"_s,
                             u"<table$1 border=1 style=\"border-collapse:collapse;\"$2>"_s);
 
     // 44-45.
@@ -161,6 +161,7 @@ void cExcel::OptimizeHTML(const QString& s_DoFlag, const QString& s_HTML, const 
     Q_UNUSED(s_DoFlag);
     // 1-3.
     LetPendingEventsRun();
+    const RegexBufferScope releaseBuffersAtTheEnd;
     m_errorText.clear();
     s_RetStyle.clear();
     s_RetBody.clear();

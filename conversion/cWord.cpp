@@ -46,7 +46,7 @@ void SplitHeadAndBody(QString& text, QString& head) {
         head = text.left(headEnd);
         text.remove(0, headEnd + 7);
     }
-    head = RegexReplace(head, uR"re(<!--\[if gte mso [0-9]+\]>([^a]|a)+?<!\[endif\]-->)re"_s,
+    RegexReplaceInPlace(head, uR"re(<!--\[if gte mso [0-9]+\]>([^a]|a)+?<!\[endif\]-->)re"_s,
                         QString());
 }
 
@@ -55,7 +55,7 @@ void SplitHeadAndBody(QString& text, QString& head) {
 QString CleanStyleSheet(const QString& head, const WordOptions& options, QString& pageSize,
                         QString& pageMargin) {
     QString styleText = CollectStyleElements(head, uR"re(<style>([^a]|a)+?</style>)re"_s);
-    styleText = RegexReplace(styleText, uR"re(</?style>)re"_s, QString());
+    RegexReplaceInPlace(styleText, uR"re(</?style>)re"_s, QString());
 
     // 9. Page set-up, while the @page rule is still there.
     pageSize =
@@ -66,11 +66,11 @@ QString CleanStyleSheet(const QString& head, const WordOptions& options, QString
     // 10-14.
     styleText = DeleteBehavioursCommentsAndAtRules(styleText, options.opt1vml);
     // 15. Link-state rules.
-    styleText = RegexReplace(styleText, uR"re(([\s\}])a:[a-zA-Z\,\.\s]+?\{[^\}]*?\})re"_s, u"$1"_s);
+    RegexReplaceInPlace(styleText, uR"re(([\s\}])a:[a-zA-Z\,\.\s]+?\{[^\}]*?\})re"_s, u"$1"_s);
     // 16. List rules.
-    styleText = RegexReplace(styleText, uR"re(([\s\}])(ol|ul|li)\s*?\{[^\}]*?\})re"_s, u"$1"_s);
+    RegexReplaceInPlace(styleText, uR"re(([\s\}])(ol|ul|li)\s*?\{[^\}]*?\})re"_s, u"$1"_s);
     // 17. Office-only properties.
-    styleText = RegexReplaceUntilStable(
+    RegexReplaceUntilStableInPlace(
         styleText, uR"re((\{[^\}]*?)(mso-[\w\-]+:[^;\}]+;?)+([^}]*?\}))re"_s, u"$1$3"_s);
     // 18-23.
     return TidyStyleRules(styleText);
@@ -78,10 +78,10 @@ QString CleanStyleSheet(const QString& head, const WordOptions& options, QString
 
 // 28-31. Empty Office paragraph marks, empty spans and every comment.
 QString CleanBodyForBothModes(QString text) {
-    text = RegexReplace(text, uR"re(<o:p>(&nbsp;)*</o:p>)re"_s, QString());
-    text = RegexReplace(text, uR"re(<span[^>]*?></span>)re"_s, QString());
-    text = RegexReplace(text, uR"re(<!--\[if mso[^>]*?>([^a]|a)*?<!\[endif\]-->)re"_s, QString());
-    text = RegexReplace(text, uR"re(<!--([^a]|a)*?-->)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re(<o:p>(&nbsp;)*</o:p>)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re(<span[^>]*?></span>)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re(<!--\[if mso[^>]*?>([^a]|a)*?<!\[endif\]-->)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re(<!--([^a]|a)*?-->)re"_s, QString());
     return text;
 }
 
@@ -89,37 +89,37 @@ QString CleanBodyForBothModes(QString text) {
 QString CleanBodyModeOne(QString text, const QString& s_DoFlag, const WordOptions& options) {
     // 32. The non-VML fallbacks of pictures: unwrapped or deleted.
     if (options.opt1vml)
-        text = RegexReplace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+        RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
     else
-        text = RegexReplace(text, uR"re(<!\[if !vml\]>([^a]|a)+?<!\[endif\]>)re"_s, QString());
+        RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>([^a]|a)+?<!\[endif\]>)re"_s, QString());
 
     // 33. Smart-tag elements give way to their content.
-    text = RegexReplace(text, uR"re(<(st[0-9]+:\w+)[^>]*?>((?:[^a]|a)+?)</\1>)re"_s, u"$2"_s);
+    RegexReplaceInPlace(text, uR"re(<(st[0-9]+:\w+)[^>]*?>((?:[^a]|a)+?)</\1>)re"_s, u"$2"_s);
 
     // 34. Absolute positioning.
     if (options.opt1absolute)
-        text = RegexReplace(text, uR"re(<(\w[^>]*?style=[^>]*?)position:\s*?absolute([^>]*?)>)re"_s,
+        RegexReplaceInPlace(text, uR"re(<(\w[^>]*?style=[^>]*?)position:\s*?absolute([^>]*?)>)re"_s,
                             u"<$1$2>"_s);
 
     // 35. Paragraphs with attributes that hold only empty tags and spaces.
     if (options.opt1space)
-        text = RegexReplace(
+        RegexReplaceInPlace(
             text, uR"re(<p\s+?[^>]*?>(<\w[^>]*?>)*?(&nbsp;)*?(</\w[^>]*?>)*?</p>)re"_s, QString());
 
     // 36. Equation pictures: raised or subscripted pictures sit in the middle of the line.
     if (options.opt1eq) {
         if (s_DoFlag == u"import") {
-            text = RegexReplace(
+            RegexReplaceInPlace(
                 text, uR"re((<sub><img\s+?[^>]*?)style=['"][^>]*?['"]([^>]*?></sub>))re"_s,
                 u"$1$2"_s);
-            text = RegexReplace(text, uR"re(<sub>(<img)(\s+?[^>]*?>)</sub>)re"_s,
+            RegexReplaceInPlace(text, uR"re(<sub>(<img)(\s+?[^>]*?>)</sub>)re"_s,
                                 u"$1 style=\"vertical-align:middle;\"$2"_s);
         } else {
-            text = RegexReplace(
+            RegexReplaceInPlace(
                 text,
                 uR"re((<span[^>]*?mso-text-raise[^>]*><img\s+?[^>]*?)style=['"][^>]*?['"]([^>]*?></span>))re"_s,
                 u"$1$2"_s);
-            text = RegexReplace(
+            RegexReplaceInPlace(
                 text, uR"re(<span[^>]*?mso-text-raise[^>]*>(<img)(\s+?[^>]*?>)</span>)re"_s,
                 u"$1 style=\"vertical-align:middle;\"$2"_s);
         }
@@ -127,10 +127,10 @@ QString CleanBodyModeOne(QString text, const QString& s_DoFlag, const WordOption
 
     // 37. Negative indents.
     if (options.opt1margin) {
-        text = RegexReplace(
+        RegexReplaceInPlace(
             text, uR"re((<\w+[^>]*?\sstyle=[^>]*?)margin-left:\s*?-[0-9\.]+([^>]*?>))re"_s,
             u"$1margin-left:0$2"_s);
-        text = RegexReplace(text, uR"re((<\w+[^>]*?\sstyle=[^>]*?)left:\s*?-[0-9\.]+([^>]*?>))re"_s,
+        RegexReplaceInPlace(text, uR"re((<\w+[^>]*?\sstyle=[^>]*?)left:\s*?-[0-9\.]+([^>]*?>))re"_s,
                             u"$1left:0$2"_s);
     }
 
@@ -156,35 +156,35 @@ QString ModeTwoKeepList(const WordOptions& options) {
 // 43-57. Reduces the body to paragraphs and line breaks, and what the switches keep.
 QString CleanBodyModeTwo(QString text, const QString& s_DoFlag, const WordOptions& options) {
     // 43. Fallback pictures replace their VML shapes.
-    text = RegexReplace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+    RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
     // 44. A raised picture of a paste is a subscript picture.
     if (s_DoFlag == u"paste")
-        text =
-            RegexReplace(text, uR"re(<span[^>]*?mso-text-raise[^>]*>(<img\s+?[^>]*?>)</span>)re"_s,
-                         u"<sub>$1</sub>"_s);
+        RegexReplaceInPlace(text,
+                            uR"re(<span[^>]*?mso-text-raise[^>]*>(<img\s+?[^>]*?>)</span>)re"_s,
+                            u"<sub>$1</sub>"_s);
     // 45-49.
     text = StripFormattingAttributes(text);
     // 50. Comments without ">" inside.
-    text = RegexReplace(text, uR"re(<!--[^>]*?-->)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re(<!--[^>]*?-->)re"_s, QString());
     // 51.
-    text = DeleteTagsNotKept(text, ModeTwoKeepList(options));
+    DeleteTagsNotKept(text, ModeTwoKeepList(options));
 
     // 52. Subscript pictures sit in the middle of the line.
     if (options.opt2eq)
-        text = RegexReplace(text, uR"re(<sub>(<img)(\s+?[^>]*?>)</sub>)re"_s,
+        RegexReplaceInPlace(text, uR"re(<sub>(<img)(\s+?[^>]*?>)</sub>)re"_s,
                             u"$1 style=\"vertical-align:middle;\"$2"_s);
     // 53. Visible table borders.
     if (options.opt2table)
-        text = RegexReplace(
+        RegexReplaceInPlace(
             text, uR"re((<table)([^>]*?>))re"_s,
             u"$1 style=\"border-collapse:collapse;\" border=1 bordercolor=\"#000000\"$2"_s);
     // 54. First-line indent.
     if (options.opt2indent)
-        text = RegexReplace(text, uR"re((<p)([^>]*?>))re"_s, u"$1 style=\"text-indent:2em;\"$2"_s);
+        RegexReplaceInPlace(text, uR"re((<p)([^>]*?>))re"_s, u"$1 style=\"text-indent:2em;\"$2"_s);
     // 55. Paragraphs become line breaks.
     if (options.opt2ptobr) {
-        text = RegexReplace(text, uR"re(<p[^>]*?>)re"_s, QString());
-        text = RegexReplace(text, uR"re(</p>)re"_s, u"<br>"_s);
+        RegexReplaceInPlace(text, uR"re(<p[^>]*?>)re"_s, QString());
+        RegexReplaceInPlace(text, uR"re(</p>)re"_s, u"<br>"_s);
     }
     // 56-57.
     return CollapseBlanksInTags(text);
@@ -193,9 +193,9 @@ QString CleanBodyModeTwo(QString text, const QString& s_DoFlag, const WordOption
 // 58-60. Tidies tags, drops empty spans and fonts level by level, keeps the height of
 // empty paragraphs.
 QString CleanBodyTail(QString text) {
-    text = RegexReplace(text, uR"re((<\w+)\s+>)re"_s, u"$1>"_s);
-    text = RegexReplaceUntilStable(text, uR"re(<(span|font)(?=[\s\>])[^>]*?></\1>)re"_s, QString());
-    text = RegexReplace(text, uR"re((<p(?=[\s\>])[^>]*?>)(</p>))re"_s, u"$1&nbsp;$2"_s);
+    RegexReplaceInPlace(text, uR"re((<\w+)\s+>)re"_s, u"$1>"_s);
+    RegexReplaceUntilStableInPlace(text, uR"re(<(span|font)(?=[\s\>])[^>]*?></\1>)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re((<p(?=[\s\>])[^>]*?>)(</p>))re"_s, u"$1&nbsp;$2"_s);
     return text;
 }
 
@@ -207,6 +207,7 @@ void cWord::OptimizeHTML(const QString& s_DoFlag, const QString& s_HTML, const Q
                          QString& s_Style, QString& s_Body) {
     // 1-3.
     LetPendingEventsRun();
+    const RegexBufferScope releaseBuffersAtTheEnd;
     m_errorText.clear();
     s_Style.clear();
     s_Body.clear();
