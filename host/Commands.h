@@ -6,3 +6,4 @@
 // returns the process exit status.
 int RunScriptCommand(const QStringList& arguments);
 int RunCleanCommand(const QStringList& arguments);
+int RunReceiverCommand(const QStringList& arguments);

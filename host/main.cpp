@@ -18,6 +18,10 @@ const Command commands[] = {
     {"clean",
      "tessary clean word|excel paste|import \"OPTIONS\" [FILE]   clean Office HTML, print JSON",
      RunCleanCommand},
+    {"receiver",
+     "tessary receiver [--port N] [--folder DIR] [--base-url URL]   store uploaded files, "
+     "answer their addresses",
+     RunReceiverCommand},
 };
 
 int usage() {

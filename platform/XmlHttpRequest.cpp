@@ -2,11 +2,15 @@
 
 #include "common/ScriptError.h"
 #include "common/TextHelpers.h"
+#include "platform/PlainHttpExchange.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
@@ -31,12 +35,25 @@ QNetworkRequest MakeRequest(const QUrl& url, const QList<QPair<QByteArray, QByte
                          QNetworkRequest::AlwaysNetwork);
     return request;
 }
+// Whether requests to the address go straight to the server, with no proxy in between.
+bool IsDirect(const QUrl& url) {
+    const QNetworkProxy::ProxyType application = QNetworkProxy::applicationProxy().type();
+    if (application != QNetworkProxy::NoProxy && application != QNetworkProxy::DefaultProxy)
+        return false;
+    if (!QNetworkProxyFactory::usesSystemConfiguration())
+        return true;
+    const QList<QNetworkProxy> proxies =
+        QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url));
+    return proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy;
+}
 } // namespace
 
 XmlHttpRequest::XmlHttpRequest(QObject* parent) : QObject(parent) {}
 
 XmlHttpRequest::~XmlHttpRequest() {
     m_handler = nullptr;
+    if (m_plain)
+        m_plain->cancel();
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
@@ -94,6 +111,15 @@ void XmlHttpRequest::send(const QByteArray& body) {
         sendSynchronously(body);
         return;
     }
+    m_sentBody = body;
+    m_redirects = 0;
+    dispatch(body);
+    setReadyState(Sent);
+}
+
+void XmlHttpRequest::dispatch(const QByteArray& body) {
+    if (sendPlain(body))
+        return;
     if (!m_manager)
         m_manager = new QNetworkAccessManager(this);
     QNetworkReply* reply =
@@ -107,7 +133,6 @@ void XmlHttpRequest::send(const QByteArray& body) {
             setReadyState(Receiving);
     });
     connect(reply, &QNetworkReply::finished, this, &XmlHttpRequest::onFinished);
-    setReadyState(Sent);
 }
 
 void XmlHttpRequest::onFinished() {
@@ -123,6 +148,81 @@ void XmlHttpRequest::onFinished() {
     else
         m_response = reply->readAll();
     reply->deleteLater();
+    setReadyState(Completed);
+}
+
+bool XmlHttpRequest::sendPlain(const QByteArray& body) {
+    if (m_url.scheme().toLower() != QLatin1String("http") || !m_url.userInfo().isEmpty() ||
+        m_url.host().isEmpty() || !IsDirect(m_url))
+        return false;
+    QByteArray target =
+        m_url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (!target.startsWith('/'))
+        target.prepend('/');
+    QByteArray host = m_url.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    if (m_url.port() != -1)
+        host += ':' + QByteArray::number(m_url.port());
+    const QByteArray verb = m_method.toLatin1();
+    QByteArray head = verb + ' ' + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
+    bool hasUserAgent = false;
+    for (const auto& header : m_headers) {
+        const QByteArray name = header.first.toLower();
+        // The transport decides these itself.
+        if (name == "host" || name == "content-length" || name == "connection" ||
+            name == "transfer-encoding")
+            continue;
+        hasUserAgent = hasUserAgent || name == "user-agent";
+        head += header.first + ": " + header.second + "\r\n";
+    }
+    if (!hasUserAgent)
+        head += "User-Agent: Mozilla/5.0\r\n";
+    if (!body.isEmpty() || (verb != "GET" && verb != "HEAD"))
+        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    m_plain = new PlainHttpExchange(
+        this, head, body, m_url.host(), quint16(m_url.port(80)), verb == "HEAD",
+        [this](qint32 status) {
+            m_status = status;
+            if (m_readyState == Sent)
+                setReadyState(Receiving);
+        },
+        [this](qint32 status, const QByteArray& response, bool failed, const QByteArray& location) {
+            onPlainFinished(status, response, failed, location);
+        });
+    return true;
+}
+
+void XmlHttpRequest::onPlainFinished(qint32 status, const QByteArray& response, bool failed,
+                                     const QByteArray& location) {
+    if (m_plain) {
+        m_plain->deleteLater();
+        m_plain = nullptr;
+    }
+    // Redirects are followed the way browsers do: 307 and 308 repeat the request, the others
+    // turn it into a GET without a body.
+    if (!failed && !location.isEmpty() && m_redirects < MaxRedirects) {
+        const QUrl next = m_url.resolved(QUrl::fromEncoded(location, QUrl::TolerantMode));
+        const QString scheme = next.scheme().toLower();
+        if (next.isValid() &&
+            (scheme == QLatin1String("http") || scheme == QLatin1String("https"))) {
+            ++m_redirects;
+            m_url = next;
+            if (status != 307 && status != 308 && m_method != QLatin1String("GET") &&
+                m_method != QLatin1String("HEAD")) {
+                m_method = QStringLiteral("GET");
+                m_sentBody.clear();
+                m_headers.removeIf([](const QPair<QByteArray, QByteArray>& header) {
+                    return header.first.toLower().startsWith("content-");
+                });
+            }
+            dispatch(m_sentBody);
+            return;
+        }
+    }
+    m_status = failed ? 0 : status;
+    m_response = failed ? QByteArray() : response;
     setReadyState(Completed);
 }
 
@@ -159,6 +259,11 @@ void XmlHttpRequest::sendSynchronously(const QByteArray& body) {
 }
 
 void XmlHttpRequest::abort() {
+    if (m_plain) {
+        m_plain->cancel();
+        m_plain->deleteLater();
+        m_plain = nullptr;
+    }
     if (m_reply) {
         QNetworkReply* reply = m_reply;
         m_reply = nullptr;

@@ -11,13 +11,16 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class PlainHttpExchange;
 
 // The HTTP request object pages and the bridge know: Open, setRequestHeader, send, abort,
 // readyState, Status, responseText. Asynchronous requests notify on the thread that owns
 // the object, through its event loop; synchronous ones block on a private thread so that
 // no page event runs meanwhile. Every request has a finite time-out
 // (TESSARY_HTTP_TIMEOUT_MS, 300 s by default); a timed-out or broken request completes
-// with Status 0. Failures raise ScriptError.
+// with Status 0. Asynchronous requests to http:// addresses without a proxy go over a direct
+// HTTP/1.1 exchange (uploads run several times faster than through Qt's network stack);
+// everything else goes through QNetworkAccessManager. Failures raise ScriptError.
 class XmlHttpRequest : public QObject {
     Q_OBJECT
 
@@ -48,6 +51,12 @@ private:
     void setReadyState(qint32 state);
     void onFinished();
     void sendSynchronously(const QByteArray& body);
+    void dispatch(const QByteArray& body);
+    bool sendPlain(const QByteArray& body);
+    void onPlainFinished(qint32 status, const QByteArray& response, bool failed,
+                         const QByteArray& location);
+
+    static constexpr int MaxRedirects = 20;
 
     std::function<void()> m_handler;
     QString m_method;
@@ -56,6 +65,9 @@ private:
     QList<QPair<QByteArray, QByteArray>> m_headers;
     QNetworkAccessManager* m_manager = nullptr;
     QPointer<QNetworkReply> m_reply;
+    PlainHttpExchange* m_plain = nullptr; // child; the request in flight over plain HTTP
+    QByteArray m_sentBody;                // for a redirect that repeats the request
+    int m_redirects = 0;
     qint32 m_readyState = 0;
     qint32 m_status = 0;
     QByteArray m_response;
