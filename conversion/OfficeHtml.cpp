@@ -44,6 +44,28 @@ qsizetype FindLastMarker(const QString& text, QLatin1StringView marker) {
     return -1;
 }
 
+void DeleteOfficeConditionalComments(QString& head) {
+    RegexReplaceInPlace(head, uR"re(<!--\[if gte mso [0-9]+\]>([^a]|a)+?<!\[endif\]-->)re"_s,
+                        QString());
+}
+
+void DeleteOfficeStyleProperties(QString& styleText) {
+    RegexReplaceUntilStableInPlace(
+        styleText, uR"re((\{[^\}]*?)(mso-[\w\-]+:[^;\}]+;?)+([^}]*?\}))re"_s, u"$1$3"_s);
+}
+
+void DeleteOfficeOnlyBlocks(QString& text) {
+    RegexReplaceInPlace(text, uR"re(<!--\[if mso[^>]*?>([^a]|a)*?<!\[endif\]-->)re"_s, QString());
+}
+
+void UnwrapVmlFallbacks(QString& text) {
+    RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+}
+
+void DeleteVmlFallbacks(QString& text) {
+    RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>([^a]|a)+?<!\[endif\]>)re"_s, QString());
+}
+
 QString CollectStyleElements(const QString& head, const QString& pattern) {
     RegExp regExp;
     regExp.Pattern = pattern;

@@ -10,6 +10,21 @@
 qsizetype FindMarker(const QString& text, QLatin1StringView marker);
 qsizetype FindLastMarker(const QString& text, QLatin1StringView marker);
 
+// Conditional comments addressed to Office versions ("<!--[if gte mso 9]>"), with
+// everything inside them.
+void DeleteOfficeConditionalComments(QString& head);
+
+// Style sheet: every "mso-" property.
+void DeleteOfficeStyleProperties(QString& styleText);
+
+// Body: the blocks Word and Excel write for Office alone ("<!--[if mso ...]>").
+void DeleteOfficeOnlyBlocks(QString& text);
+
+// Body: the non-VML fallbacks of drawings ("<![if !vml]>...<![endif]>"), either keeping
+// their content or deleting it.
+void UnwrapVmlFallbacks(QString& text);
+void DeleteVmlFallbacks(QString& text);
+
 // Every match of `pattern` in `head`, in order, joined with CR LF.
 QString CollectStyleElements(const QString& head, const QString& pattern);
 

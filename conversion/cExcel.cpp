@@ -41,8 +41,7 @@ void SplitHeadAndBody(QString& text, QString& head) {
         head = text.left(headEnd);
         text.remove(0, headEnd + 7);
     }
-    RegexReplaceInPlace(head, uR"re(<!--\[if gte mso [0-9]+\]>([^a]|a)+?<!\[endif\]-->)re"_s,
-                        QString());
+    DeleteOfficeConditionalComments(head);
 }
 
 // 6-19. The sheet's style sheet without Office's own properties, its cell rules scoped
@@ -59,8 +58,7 @@ QString CleanStyleSheet(const QString& head, const QString& body, const ExcelOpt
     // 11-12. Office-only properties, those with quoted values first.
     RegexReplaceUntilStableInPlace(
         styleText, uR"re((\{[^\}]*?)(mso-[\w\-]+:"[^\}\n]+?";?)+([^}]*?\}))re"_s, u"$1$3"_s);
-    RegexReplaceUntilStableInPlace(
-        styleText, uR"re((\{[^\}]*?)(mso-[\w\-]+:[^;\}]+;?)+([^}]*?\}))re"_s, u"$1$3"_s);
+    DeleteOfficeStyleProperties(styleText);
 
     // 13-14. Ruby rules only stay for a sheet that has ruby text.
     if (!RegexTest(uR"re(<ruby(?=[\s\>])[^>]*?>)re"_s, body))
@@ -79,7 +77,7 @@ QString CleanStyleSheet(const QString& head, const QString& body, const ExcelOpt
 
 // 24-29. Office comments and cell annotations go; every table gets the identifier.
 QString CleanBodyForBothModes(QString text, const QString& tableId) {
-    RegexReplaceInPlace(text, uR"re(<!--\[if mso[^>]*?>([^a]|a)*?<!\[endif\]-->)re"_s, QString());
+    DeleteOfficeOnlyBlocks(text);
     // Comments without ">" inside: the VML blocks stay for the modes to decide.
     RegexReplaceInPlace(text, uR"re(<!--[^>]*?-->)re"_s, QString());
     RegexReplaceInPlace(text, uR"re((<td\s[^>]*?)\sx:num="[0-9\.]+?"([^>]*?>))re"_s, u"$1$2"_s);
@@ -95,10 +93,10 @@ QString CleanBodyModeOne(QString text, QString& s_RetStyle, const ExcelOptions& 
     if (options.opt1vml) {
         RegexReplaceInPlace(text, uR"re(<!--\[if gte vml 1\]>([^a]|a)+?<!\[endif\]-->)re"_s,
                             QString());
-        RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+        UnwrapVmlFallbacks(text);
         RegexReplaceInPlace(text, uR"re(</?[vox]:[a-z]+[^>]*?>)re"_s, QString());
     } else {
-        RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>([^a]|a)+?<!\[endif\]>)re"_s, QString());
+        DeleteVmlFallbacks(text);
     }
 
     // 31. Rows of blank cells (ideographic spaces count as blank, "&nbsp;" does not).
@@ -126,7 +124,7 @@ QString CleanBodyModeOne(QString text, QString& s_RetStyle, const ExcelOptions& 
 QString CleanBodyModeTwo(QString text, const ExcelOptions& options) {
     // 39. Fallback pictures replace the VML drawings.
     RegexReplaceInPlace(text, uR"re(<!--\[if gte vml 1\]>([^a]|a)+?<!\[endif\]-->)re"_s, QString());
-    RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+    UnwrapVmlFallbacks(text);
 
     // 40. The entries are name prefixes.
     QString keepList = u"table|tr|td|th|/table|/tr|/td|/th"_s;

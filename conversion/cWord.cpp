@@ -46,8 +46,7 @@ void SplitHeadAndBody(QString& text, QString& head) {
         head = text.left(headEnd);
         text.remove(0, headEnd + 7);
     }
-    RegexReplaceInPlace(head, uR"re(<!--\[if gte mso [0-9]+\]>([^a]|a)+?<!\[endif\]-->)re"_s,
-                        QString());
+    DeleteOfficeConditionalComments(head);
 }
 
 // 7-23. The document's style sheet without what only Office understands. The page rule
@@ -70,8 +69,7 @@ QString CleanStyleSheet(const QString& head, const WordOptions& options, QString
     // 16. List rules.
     RegexReplaceInPlace(styleText, uR"re(([\s\}])(ol|ul|li)\s*?\{[^\}]*?\})re"_s, u"$1"_s);
     // 17. Office-only properties.
-    RegexReplaceUntilStableInPlace(
-        styleText, uR"re((\{[^\}]*?)(mso-[\w\-]+:[^;\}]+;?)+([^}]*?\}))re"_s, u"$1$3"_s);
+    DeleteOfficeStyleProperties(styleText);
     // 18-23.
     return TidyStyleRules(styleText);
 }
@@ -80,7 +78,7 @@ QString CleanStyleSheet(const QString& head, const WordOptions& options, QString
 QString CleanBodyForBothModes(QString text) {
     RegexReplaceInPlace(text, uR"re(<o:p>(&nbsp;)*</o:p>)re"_s, QString());
     RegexReplaceInPlace(text, uR"re(<span[^>]*?></span>)re"_s, QString());
-    RegexReplaceInPlace(text, uR"re(<!--\[if mso[^>]*?>([^a]|a)*?<!\[endif\]-->)re"_s, QString());
+    DeleteOfficeOnlyBlocks(text);
     RegexReplaceInPlace(text, uR"re(<!--([^a]|a)*?-->)re"_s, QString());
     return text;
 }
@@ -89,9 +87,9 @@ QString CleanBodyForBothModes(QString text) {
 QString CleanBodyModeOne(QString text, const QString& s_DoFlag, const WordOptions& options) {
     // 32. The non-VML fallbacks of pictures: unwrapped or deleted.
     if (options.opt1vml)
-        RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+        UnwrapVmlFallbacks(text);
     else
-        RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>([^a]|a)+?<!\[endif\]>)re"_s, QString());
+        DeleteVmlFallbacks(text);
 
     // 33. Smart-tag elements give way to their content.
     RegexReplaceInPlace(text, uR"re(<(st[0-9]+:\w+)[^>]*?>((?:[^a]|a)+?)</\1>)re"_s, u"$2"_s);
@@ -156,7 +154,7 @@ QString ModeTwoKeepList(const WordOptions& options) {
 // 43-57. Reduces the body to paragraphs and line breaks, and what the switches keep.
 QString CleanBodyModeTwo(QString text, const QString& s_DoFlag, const WordOptions& options) {
     // 43. Fallback pictures replace their VML shapes.
-    RegexReplaceInPlace(text, uR"re(<!\[if !vml\]>(([^a]|a)+?)<!\[endif\]>)re"_s, u"$1"_s);
+    UnwrapVmlFallbacks(text);
     // 44. A raised picture of a paste is a subscript picture.
     if (s_DoFlag == u"paste")
         RegexReplaceInPlace(text,
