@@ -120,6 +120,21 @@ TEST_F(Upload, RefusalsLeaveFilesUnlistedAndTheRunGoesOn) {
     EXPECT_EQ(t.SavedFiles(), "/e.png");
 }
 
+TEST_F(Upload, ASlowAnswerIsWaitedFor) {
+    // The answer takes about 2.5 s to arrive byte by byte; the time-out only ends a
+    // request during which nothing moves.
+    qputenv("TESSARY_HTTP_TIMEOUT_MS", "1000");
+    const QString a = dir.write("a.png", "a");
+    server.script({{B::SlowAnswer, ScriptedServer::Ok("/slow/a.png\r\n")}});
+    t.LocalUpload(Quoted(a));
+    const bool ok = WaitForOk(t);
+    qunsetenv("TESSARY_HTTP_TIMEOUT_MS");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(t.Error(), "");
+    EXPECT_EQ(t.SavedFiles(), "/slow/a.png");
+    EXPECT_EQ(t.Body(), "\"/slow/a.png\"");
+}
+
 TEST_F(Upload, AHangingRequestTimesOutAndCountsAsRefused) {
     qputenv("TESSARY_HTTP_TIMEOUT_MS", "300");
     const QString a = dir.write("a.png", "a");

@@ -5,12 +5,14 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 // A raw HTTP server on 127.0.0.1 that records every request's bytes and answers each one
-// as told: a full raw response, no answer at all, or a dropped connection.
+// as told: a full raw response, the same dribbled out slowly, no answer at all, or a
+// dropped connection.
 class ScriptedServer : public QObject {
 public:
-    enum class Behaviour { Answer, Hang, DropMidRequest };
+    enum class Behaviour { Answer, SlowAnswer, Hang, DropMidRequest };
 
     ScriptedServer() {
         m_server.listen(QHostAddress::LocalHost);
@@ -63,7 +65,21 @@ private:
         if (answer.first == Behaviour::Answer) {
             socket->write(answer.second);
             socket->disconnectFromHost();
+        } else if (answer.first == Behaviour::SlowAnswer) {
+            dribble(socket, answer.second);
         }
+    }
+
+    // One byte every SlowStepMs, the first after a pause of SlowStepMs.
+    static constexpr int SlowStepMs = 40;
+    void dribble(QTcpSocket* socket, QByteArray rest) {
+        QTimer::singleShot(SlowStepMs, socket, [this, socket, rest] {
+            socket->write(rest.left(1));
+            if (rest.size() > 1)
+                dribble(socket, rest.mid(1));
+            else
+                socket->disconnectFromHost();
+        });
     }
 
     QTcpServer m_server;
