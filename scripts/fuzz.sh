@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Fuzzes the Word and Excel clean-ups with libFuzzer (ASan and UBSan on), then folds the
+# inputs that add coverage into tests/fuzz/corpus, which the tests replay on every build.
+# A crashing, leaking or hanging input is written to tests/fuzz/crashers/.
+#
+# usage: bash scripts/fuzz.sh [SECONDS]     (default 600)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+seconds="${1:-600}"
+
+# Normal builds do not need clang; only this script does.
+if ! command -v clang++ >/dev/null; then
+  [ "$(id -u)" = 0 ] || { echo "fuzz.sh: clang++ is missing; run as root to install it" >&2; exit 1; }
+  apt-get update -qq && apt-get install -y -qq clang >/dev/null
+fi
+bash "$root/scripts/install-deps.sh"
+
+build="$root/build-fuzz"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++ -DTESSARY_FUZZ=ON -DTESSARY_TESTS=OFF -DTESSARY_BENCH=OFF >/dev/null
+cmake --build "$build" --target clean_fuzzer
+fuzzer="$build/tests/fuzz/clean_fuzzer"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/new" "$work/merged" "$root/tests/fuzz/crashers"
+echo "== fuzzing for $seconds s"
+"$fuzzer" -dict="$root/tests/fuzz/clean.dict" -max_total_time="$seconds" -timeout=10 \
+  -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
+  -artifact_prefix="$root/tests/fuzz/crashers/" "$work/new" "$root/tests/fuzz/corpus"
+
+echo "== keeping the inputs that add coverage"
+"$fuzzer" -merge=1 -timeout=10 -rss_limit_mb=2048 "$work/merged" "$root/tests/fuzz/corpus" \
+  "$work/new" 2>&1 | tail -2
+rm -f "$root"/tests/fuzz/corpus/*
+cp "$work"/merged/* "$root/tests/fuzz/corpus/"
+echo "corpus: $(ls "$root/tests/fuzz/corpus" | wc -l) inputs"

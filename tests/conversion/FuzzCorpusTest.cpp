@@ -1,0 +1,36 @@
+#include "tests/fuzz/CleanFuzzInput.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+// The inputs the fuzzer found worth keeping (and any that once crashed it) run again on
+// every build: each must finish with a well-formed style sheet, and give the same result
+// a second time.
+namespace {
+
+TEST(FuzzCorpus, EveryKeptInputCleansAndRepeats) {
+    int inputs = 0;
+    for (const char* folder : {"corpus", "crashers"}) {
+        const QDir dir(QStringLiteral(TESSARY_SOURCE_DIR "/tests/fuzz/") + QLatin1String(folder));
+        for (const QString& name : dir.entryList(QDir::Files)) {
+            QFile file(dir.filePath(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+            const CleanFuzzInput input = CleanFuzzInput::From(file.readAll());
+            SCOPED_TRACE(name.toStdString());
+            ++inputs;
+            const CleanFuzzResult first = RunCleanFuzzInput(input);
+            if (first.expectedError)
+                continue;
+            EXPECT_TRUE(first.style.startsWith(u"<style>\r\n/* Generator: Tessary */\r\n"));
+            EXPECT_TRUE(first.style.endsWith(u"\r\n</style>"));
+            const CleanFuzzResult second = RunCleanFuzzInput(input);
+            EXPECT_EQ(second.style, first.style);
+            EXPECT_EQ(second.body, first.body);
+        }
+    }
+    EXPECT_GE(inputs, 10);
+}
+
+} // namespace
