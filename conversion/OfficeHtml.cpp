@@ -44,6 +44,16 @@ qsizetype FindLastMarker(const QString& text, QLatin1StringView marker) {
     return -1;
 }
 
+void SplitAtHeadEnd(QString& text, QString& head) {
+    head = text;
+    const qsizetype headEnd = FindMarker(text, "</head>"_L1);
+    if (headEnd >= 0) {
+        head = text.left(headEnd);
+        text.remove(0, headEnd + 7);
+    }
+    DeleteOfficeConditionalComments(head);
+}
+
 void DeleteOfficeConditionalComments(QString& head) {
     RegexReplaceInPlace(head, uR"re(<!--\[if gte mso [0-9]+\]>([^a]|a)+?<!\[endif\]-->)re"_s,
                         QString());

@@ -10,6 +10,10 @@
 qsizetype FindMarker(const QString& text, QLatin1StringView marker);
 qsizetype FindLastMarker(const QString& text, QLatin1StringView marker);
 
+// The head is what comes before the first "</head>" (all of the text without one), the
+// text what comes after it; the head loses the Office conditional comments.
+void SplitAtHeadEnd(QString& text, QString& head);
+
 // Conditional comments addressed to Office versions ("<!--[if gte mso 9]>"), with
 // everything inside them.
 void DeleteOfficeConditionalComments(QString& head);

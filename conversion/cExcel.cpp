@@ -32,18 +32,6 @@ QString MakeTableId(const QString& timestamp) {
     return u"t"_s + timestamp.mid(8, 9);
 }
 
-// 4-5. The head is what comes before "</head>"; it loses the conditional comments
-// addressed to Office.
-void SplitHeadAndBody(QString& text, QString& head) {
-    head = text;
-    const qsizetype headEnd = FindMarker(text, "</head>"_L1);
-    if (headEnd >= 0) {
-        head = text.left(headEnd);
-        text.remove(0, headEnd + 7);
-    }
-    DeleteOfficeConditionalComments(head);
-}
-
 // 6-19. The sheet's style sheet without Office's own properties, its cell rules scoped
 // to this call's tables. `body` decides whether the ruby rules are still needed.
 QString CleanStyleSheet(const QString& head, const QString& body, const ExcelOptions& options,
@@ -168,7 +156,8 @@ void cExcel::OptimizeHTML(const QString& s_DoFlag, const QString& s_HTML, const 
 
     QString text = s_HTML;
     QString head;
-    SplitHeadAndBody(text, head);
+    // 4-5.
+    SplitAtHeadEnd(text, head);
 
     // 20.
     s_RetStyle = WrapStyleSheet(CleanStyleSheet(head, text, options, tableId));

@@ -40,13 +40,7 @@ void SplitHeadAndBody(QString& text, QString& head) {
     const qsizetype titleEnd = FindMarker(text, "</title>"_L1);
     if (titleEnd >= 0)
         text.remove(0, titleEnd + 8);
-    head = text;
-    const qsizetype headEnd = FindMarker(text, "</head>"_L1);
-    if (headEnd >= 0) {
-        head = text.left(headEnd);
-        text.remove(0, headEnd + 7);
-    }
-    DeleteOfficeConditionalComments(head);
+    SplitAtHeadEnd(text, head);
 }
 
 // 7-23. The document's style sheet without what only Office understands. The page rule
