@@ -58,7 +58,10 @@ inline CleanFuzzResult RunCleanFuzzInput(const CleanFuzzInput& input) {
             throw;
         result.expectedError = true;
     }
-    // Option keys are read like this everywhere; any key of the text must be harmless.
-    GetOption(input.options, input.html.left(16), QStringLiteral("default"));
+    // Option keys are read like this everywhere; the first key of the options (whatever
+    // it holds) must be harmless.
+    const QString key = input.options.section(u':', 0, 0);
+    GetOption(input.options, key, QStringLiteral("default"));
+    IsSwitchOn(input.options, key);
     return result;
 }
