@@ -1,8 +1,10 @@
 #include "host/Commands.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -10,18 +12,20 @@ struct Command {
     const char* name;
     const char* usage;
     std::function<int(const QStringList&)> run;
+    // Commands that drive the components need the desktop (clipboard, screen, windows).
+    bool desktop;
 };
 
 const Command commands[] = {
     {"script", "tessary script FILE.js   run a page script against the components",
-     RunScriptCommand},
+     RunScriptCommand, true},
     {"clean",
      "tessary clean word|excel paste|import \"OPTIONS\" [FILE]   clean Office HTML, print JSON",
-     RunCleanCommand},
+     RunCleanCommand, false},
     {"receiver",
      "tessary receiver [--port N] [--folder DIR] [--base-url URL]   store uploaded files, "
      "answer their addresses",
-     RunReceiverCommand},
+     RunReceiverCommand, false},
 };
 
 int usage() {
@@ -31,18 +35,38 @@ int usage() {
     return 2;
 }
 
+const Command* findCommand(int argc, char** argv) {
+    if (argc < 2)
+        return nullptr;
+    for (const Command& command : commands) {
+        if (qstrcmp(argv[1], command.name) == 0)
+            return &command;
+    }
+    return nullptr;
+}
+
+// The components work on an X11 desktop. Without a reachable X server the process still
+// runs (offscreen), and what needs the desktop says so when it is used.
+std::unique_ptr<QCoreApplication> makeApplication(const Command* command, int& argc, char** argv) {
+    if (command == nullptr || !command->desktop)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM",
+                qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb;offscreen");
+    return std::make_unique<QApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QStringList arguments = app.arguments().mid(1);
+    const Command* command = findCommand(argc, argv);
+    const auto app = makeApplication(command, argc, argv);
+    QStringList arguments = app->arguments().mid(1);
     if (arguments.isEmpty())
         return usage();
     const QString name = arguments.takeFirst();
-    for (const Command& command : commands) {
-        if (name == QLatin1String(command.name))
-            return command.run(arguments);
-    }
+    if (command != nullptr)
+        return command->run(arguments);
     std::fprintf(stderr, "tessary: unknown command \"%s\"\n", qPrintable(name));
     return usage();
 }
