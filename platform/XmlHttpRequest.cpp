@@ -234,18 +234,42 @@ void XmlHttpRequest::sendSynchronously(const QByteArray& body) {
     qint32 status = 0;
     QByteArray answer;
     bool failed = false;
+    const qint64 limit = m_responseLimit;
     QString failure;
     QThread* worker = QThread::create([&] {
         QNetworkAccessManager manager;
         QEventLoop loop;
         QNetworkReply* reply = manager.sendCustomRequest(request, verb, body);
         QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
+        bool overLimit = false;
+        if (limit > 0)
+            QObject::connect(reply, &QNetworkReply::downloadProgress, &loop,
+                             [&](qint64 received, qint64 announced) {
+                                 if (received <= limit && announced <= limit)
+                                     return;
+                                 overLimit = true;
+                                 reply->abort();
+                             });
+        bool overTime = false;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+            overTime = true;
+            reply->abort();
+        });
+        deadline.start(TimeoutMs());
+        if (!reply->isFinished())
+            loop.exec();
+        deadline.stop();
         status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        failed = reply->error() != QNetworkReply::NoError && status == 0;
-        failure = reply->errorString();
+        failed = (reply->error() != QNetworkReply::NoError && status == 0) || overLimit || overTime;
+        failure = overLimit  ? QStringLiteral("The answer is larger than %1 bytes").arg(limit)
+                  : overTime ? QStringLiteral("The answer did not arrive in time")
+                             : reply->errorString();
         if (!failed)
             answer = reply->readAll();
+        else
+            status = 0;
         delete reply;
     });
     worker->start();

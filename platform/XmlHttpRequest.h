@@ -44,8 +44,15 @@ public:
     QByteArray responseBody() const;
 
     // The time-out every request gets: TESSARY_HTTP_TIMEOUT_MS when set to a positive
-    // number, otherwise 300000.
+    // number, otherwise 300000. A synchronous request must also be complete within it, so a
+    // server that trickles its answer cannot hold the page forever.
     static int TimeoutMs();
+
+    // Largest answer body accepted, in bytes; a longer answer completes the request as
+    // failed (Status 0, no body) as soon as it is seen, so a server that sends without end
+    // costs no more memory than the limit. Honoured by synchronous requests, the ones that
+    // fetch documents; a value of 0 or less means no limit (the default).
+    void setResponseLimit(qint64 bytes) { m_responseLimit = bytes; }
 
 private:
     void setReadyState(qint32 state);
@@ -71,6 +78,7 @@ private:
     qint32 m_readyState = 0;
     qint32 m_status = 0;
     QByteArray m_response;
+    qint64 m_responseLimit = 0;
 };
 
 // Releasing a request from inside its own notification is allowed: the object is
