@@ -45,6 +45,7 @@ public:
 
     Q_INVOKABLE QString Test() const;
     Q_INVOKABLE void LocalUpload(const QString& s_HTML);
+    Q_INVOKABLE QString GetFlashHeader(const QString& s_File);
 
 private:
     CallState& state() const;
