@@ -8,16 +8,18 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <future>
 #include <memory>
 
 // A raw HTTP server on 127.0.0.1 that answers by path on a thread of its own: a
 // synchronous fetch blocks the test's thread until the answer is there. A path can answer
-// with fixed bytes, never answer, or send a body without end.
+// with fixed bytes, never answer, send a body without end, or send one byte every 50 ms
+// for ever.
 class PageServer {
 public:
-    enum class Kind { Answer, Hang, Endless };
+    enum class Kind { Answer, Hang, Endless, Trickle };
 
     PageServer() : m_thread(QThread::create([this] { serve(); })) {
         m_thread->start();
@@ -99,6 +101,12 @@ private:
         }
         // No length: the body ends when the connection does, which is never.
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/css\r\n\r\n");
+        if (route.kind == Kind::Trickle) {
+            auto* timer = new QTimer(socket);
+            QObject::connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+            timer->start(50);
+            return;
+        }
         const QByteArray chunk(64 * 1024, 'x');
         QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [socket, chunk] {
             if (socket->bytesToWrite() < chunk.size())
