@@ -1,26 +1,26 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QPair>
-#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <functional>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class PlainHttpExchange;
+class CurlTransfer;
+struct HttpOutcome;
+struct HttpRequestSpec;
 
 // The HTTP request object pages and the bridge know: Open, setRequestHeader, send, abort,
-// readyState, Status, responseText. Asynchronous requests notify on the thread that owns
-// the object, through its event loop; synchronous ones block on a private thread so that
-// no page event runs meanwhile. Every request has a finite time-out
-// (TESSARY_HTTP_TIMEOUT_MS, 300 s by default); a timed-out or broken request completes
-// with Status 0. Asynchronous requests to http:// addresses without a proxy go over a direct
-// HTTP/1.1 exchange (uploads run several times faster than through Qt's network stack);
-// everything else goes through QNetworkAccessManager. Failures raise ScriptError.
+// readyState, Status, responseText. The bytes go through libcurl (http:// and https://,
+// proxies from the environment as curl reads them). Asynchronous requests notify on the
+// thread that owns the object, through its event loop; synchronous ones block that thread
+// without running any of its events. Every request has a deadline
+// (TESSARY_HTTP_TIMEOUT_MS, 300 s by default) for the whole answer and a limit on the
+// answer's length (1 MiB unless setResponseLimit says otherwise); a timed-out, broken or
+// over-long answer completes with Status 0 and no text. Failures raise ScriptError.
 class XmlHttpRequest : public QObject {
     Q_OBJECT
 
@@ -43,25 +43,29 @@ public:
     QString responseText() const;
     QByteArray responseBody() const;
 
-    // The time-out every request gets: TESSARY_HTTP_TIMEOUT_MS when set to a positive
-    // number, otherwise 300000. A synchronous request must also be complete within it, so a
-    // server that trickles its answer cannot hold the page forever.
-    static int TimeoutMs();
+    // The longest answer body taken, in bytes; a longer answer fails the request. Applies
+    // to the requests sent afterwards.
+    void setResponseLimit(qint64 bytes);
+    qint64 responseLimit() const { return m_responseLimit; }
+    static constexpr qint64 DefaultResponseLimit = 1024 * 1024;
 
-    // Largest answer body accepted, in bytes; a longer answer completes the request as
-    // failed (Status 0, no body) as soon as it is seen, so a server that sends without end
-    // costs no more memory than the limit. Honoured by synchronous requests, the ones that
-    // fetch documents; a value of 0 or less means no limit (the default).
-    void setResponseLimit(qint64 bytes) { m_responseLimit = bytes; }
+    // The time-out every request gets: TESSARY_HTTP_TIMEOUT_MS when set to a positive
+    // number, otherwise 300000.
+    static int TimeoutMs();
 
 private:
     void setReadyState(qint32 state);
-    void onFinished();
-    void sendSynchronously(const QByteArray& body);
-    void dispatch(const QByteArray& body);
-    bool sendPlain(const QByteArray& body);
-    void onPlainFinished(qint32 status, const QByteArray& response, bool failed,
-                         const QByteArray& location);
+    void sendSynchronously();
+    void dispatch();
+    HttpRequestSpec nextExchange() const;
+    void dropTransfer();
+    void onHead();
+    void onFinished(const HttpOutcome& outcome);
+    // Whether the outcome asks for another exchange (a redirect, or the one resend after a
+    // connection closed unanswered); if so, the request is changed for it.
+    bool prepareNextExchange(const HttpOutcome& outcome);
+    // Where a redirect answer leads, or an empty address when it is not followed.
+    QUrl redirectTarget(qint32 status, const QByteArray& location) const;
 
     static constexpr int MaxRedirects = 20;
 
@@ -70,15 +74,15 @@ private:
     QUrl m_url;
     bool m_async = true;
     QList<QPair<QByteArray, QByteArray>> m_headers;
-    QNetworkAccessManager* m_manager = nullptr;
-    QPointer<QNetworkReply> m_reply;
-    PlainHttpExchange* m_plain = nullptr; // child; the request in flight over plain HTTP
-    QByteArray m_sentBody;                // for a redirect that repeats the request
+    CurlTransfer* m_transfer = nullptr; // the exchange in flight (asynchronous mode)
+    QByteArray m_sentBody;              // for a redirect or a resend that repeats it
     int m_redirects = 0;
+    bool m_resent = false;
+    QDeadlineTimer m_deadline;
+    qint64 m_responseLimit = DefaultResponseLimit;
     qint32 m_readyState = 0;
     qint32 m_status = 0;
     QByteArray m_response;
-    qint64 m_responseLimit = 0;
 };
 
 // Releasing a request from inside its own notification is allowed: the object is

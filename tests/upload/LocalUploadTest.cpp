@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
@@ -120,19 +121,33 @@ TEST_F(Upload, RefusalsLeaveFilesUnlistedAndTheRunGoesOn) {
     EXPECT_EQ(t.SavedFiles(), "/e.png");
 }
 
-TEST_F(Upload, ASlowAnswerIsWaitedFor) {
-    // The answer takes about 3 s to arrive byte by byte (40 ms apart); the time-out only ends a
-    // request during which nothing moves.
-    qputenv("TESSARY_HTTP_TIMEOUT_MS", "1500");
+TEST_F(Upload, ASlowAnswerIsWaitedForUntilTheDeadline) {
+    // Each answer takes about 3 s to arrive byte by byte (40 ms apart). Within the time-out it
+    // is taken; past it the file counts as refused however steadily the bytes come.
     const QString a = dir.write("a.png", "a");
+    const QString b = dir.write("b.png", "b");
     server.script({{B::SlowAnswer, ScriptedServer::Ok("/slow/a.png\r\n")}});
+    qputenv("TESSARY_HTTP_TIMEOUT_MS", "30000");
     t.LocalUpload(Quoted(a));
-    const bool ok = WaitForOk(t);
+    bool ok = WaitForOk(t);
     qunsetenv("TESSARY_HTTP_TIMEOUT_MS");
     ASSERT_TRUE(ok);
     EXPECT_EQ(t.Error(), "");
     EXPECT_EQ(t.SavedFiles(), "/slow/a.png");
     EXPECT_EQ(t.Body(), "\"/slow/a.png\"");
+
+    // About 10 s of trickle against a deadline of 1 s.
+    server.script({{B::SlowAnswer, ScriptedServer::Ok("/slow/" + QByteArray(240, 'b'))}});
+    qputenv("TESSARY_HTTP_TIMEOUT_MS", "1000");
+    QElapsedTimer clock;
+    clock.start();
+    t.LocalUpload(Quoted(b));
+    ok = WaitForOk(t);
+    qunsetenv("TESSARY_HTTP_TIMEOUT_MS");
+    ASSERT_TRUE(ok);
+    EXPECT_LT(clock.elapsed(), 7000); // ended by the deadline, not by the last byte
+    EXPECT_EQ(t.SavedFiles(), "");
+    EXPECT_EQ(t.Body(), Quoted(b));
 }
 
 TEST_F(Upload, AHangingRequestTimesOutAndCountsAsRefused) {
