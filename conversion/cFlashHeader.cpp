@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
@@ -14,8 +15,8 @@
 
 namespace {
 constexpr qsizetype HeaderBytes = 8;
-// The shortest rectangle area a reader of this header has ever looked at; smaller files
-// are no movies.
+// Nine bytes after the header hold the rectangle for fields of up to 16 bits; a file
+// without them has always counted as no movie, whatever its field width.
 constexpr qsizetype MinimumRectangleBytes = 9;
 constexpr qsizetype ReadChunkBytes = 16 * 1024;
 
