@@ -11,8 +11,10 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -240,4 +242,55 @@ TEST_F(Upload, ObjectEndReleasesARequestInFlight) {
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_FALSE(page.callState().UploadRequest);
+}
+
+TEST_F(Upload, AnswersThatCannotBeAnAddressAreNotAccepted) {
+    QString html;
+    for (const char* name : {"a.png", "b.png", "c.png", "d.png", "e.png"})
+        html += Quoted(dir.write(name, name));
+    server.script({{B::Answer, ScriptedServer::Ok("\"><script>alert(1)</script>")},
+                   {B::Answer, ScriptedServer::Ok("/files/<b>.png")},
+                   {B::Answer, ScriptedServer::Ok(QByteArray(3 << 20, 'x'))},
+                   {B::Answer, "HTTP/1.0 200 OK\r\n\r\n/" + QByteArray(3 << 20, 'y')},
+                   {B::Answer, ScriptedServer::Ok("/files/e.png")}});
+    t.LocalUpload(html);
+    ASSERT_TRUE(WaitForOk(t));
+    EXPECT_EQ(t.Error(), "");
+    EXPECT_EQ(t.OriginalFiles(), "e.png");
+    EXPECT_EQ(t.SavedFiles(), "/files/e.png");
+    EXPECT_FALSE(t.Body().contains("<script>"));
+    EXPECT_EQ(t.Body().size(), html.size() - Quoted(dir.file("e.png")).size() + 14);
+}
+
+TEST_F(Upload, AFileSwappedForAFifoNeverBlocksTheRun) {
+    const QString a = dir.write("a.png", "a");
+    const QString b = dir.file("b.png");
+    const QByteArray bName = QFile::encodeName(b);
+    const QByteArray fifoName = QFile::encodeName(dir.file("swap.fifo"));
+    const QByteArray plainName = QFile::encodeName(dir.file("swap.plain"));
+    server.script({{B::Answer, ScriptedServer::Ok("/s")}});
+    // b.png is a FIFO and a regular file in turn, as fast as the system allows, while the
+    // runs check and open it.
+    std::atomic<bool> stop = false;
+    std::thread swapper([&] {
+        while (!stop) {
+            ::mkfifo(fifoName.constData(), 0600);
+            ::rename(fifoName.constData(), bName.constData());
+            QFile plain(QString::fromLocal8Bit(plainName));
+            if (plain.open(QIODevice::WriteOnly))
+                plain.write("b");
+            plain.close();
+            ::rename(plainName.constData(), bName.constData());
+        }
+    });
+    int finished = 0;
+    for (int i = 0; i < 40; ++i) {
+        t.LocalUpload(Quoted(a) + Quoted(b));
+        if (WaitForOk(t, 10000))
+            ++finished;
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_EQ(finished, 40);
+    EXPECT_EQ(t.Error(), "");
 }
