@@ -3,11 +3,15 @@
 // part of an answer as if it were all of it.
 #include "common/ScriptError.h"
 #include "platform/XmlHttpRequest.h"
+#include "tests/support/TestSupport.h"
 #include "tests/upload/ScriptedServer.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -208,4 +212,43 @@ TEST(SynchronousRequest, KeepsTheSameLimits) {
         EXPECT_EQ(request.Status(), 0);
         EXPECT_EQ(request.responseText(), "");
     }
+}
+
+TEST(SecureRequest, AServerWithoutATrustedCertificateGetsNothing) {
+    // A local TLS server whose certificate no authority signed: the exchange reaches the
+    // handshake and must end there, as a failed request, without sending the body.
+    ScratchFolder folder;
+    const QString key = folder.file("key.pem");
+    const QString cert = folder.file("cert.pem");
+    const CommandResult made =
+        RunCommand("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                               "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+                               "subjectAltName=IP:127.0.0.1"});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QProcess server;
+    server.start("openssl", {"s_server", "-quiet", "-accept", QString("127.0.0.1:%1").arg(port),
+                             "-key", key, "-cert", cert});
+    ASSERT_TRUE(server.waitForStarted());
+    QTcpSocket ready;
+    const QDeadlineTimer up(10000);
+    do {
+        ready.connectToHost(QHostAddress::LocalHost, port);
+    } while (!ready.waitForConnected(100) && !up.hasExpired());
+    ready.abort();
+
+    XmlHttpRequest request;
+    request.Open("POST", QString("https://127.0.0.1:%1/save").arg(port), true);
+    request.send("secret body");
+    const QDeadlineTimer guard(20000);
+    while (request.readyState() != 4 && !guard.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(request.readyState(), 4);
+    EXPECT_EQ(request.Status(), 0);
+    server.kill();
+    server.waitForFinished();
+    EXPECT_FALSE(server.readAllStandardOutput().contains("secret body"));
 }
