@@ -261,36 +261,3 @@ TEST_F(Upload, AnswersThatCannotBeAnAddressAreNotAccepted) {
     EXPECT_FALSE(t.Body().contains("<script>"));
     EXPECT_EQ(t.Body().size(), html.size() - Quoted(dir.file("e.png")).size() + 14);
 }
-
-TEST_F(Upload, AFileSwappedForAFifoNeverBlocksTheRun) {
-    const QString a = dir.write("a.png", "a");
-    const QString b = dir.file("b.png");
-    const QByteArray bName = QFile::encodeName(b);
-    const QByteArray fifoName = QFile::encodeName(dir.file("swap.fifo"));
-    const QByteArray plainName = QFile::encodeName(dir.file("swap.plain"));
-    server.script({{B::Answer, ScriptedServer::Ok("/s")}});
-    // b.png is a FIFO and a regular file in turn, as fast as the system allows, while the
-    // runs check and open it.
-    std::atomic<bool> stop = false;
-    std::thread swapper([&] {
-        while (!stop) {
-            ::mkfifo(fifoName.constData(), 0600);
-            ::rename(fifoName.constData(), bName.constData());
-            QFile plain(QString::fromLocal8Bit(plainName));
-            if (plain.open(QIODevice::WriteOnly))
-                plain.write("b");
-            plain.close();
-            ::rename(plainName.constData(), bName.constData());
-        }
-    });
-    int finished = 0;
-    for (int i = 0; i < 40; ++i) {
-        t.LocalUpload(Quoted(a) + Quoted(b));
-        if (WaitForOk(t, 10000))
-            ++finished;
-    }
-    stop = true;
-    swapper.join();
-    EXPECT_EQ(finished, 40);
-    EXPECT_EQ(t.Error(), "");
-}
