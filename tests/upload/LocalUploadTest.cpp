@@ -246,15 +246,20 @@ TEST_F(Upload, ObjectEndReleasesARequestInFlight) {
 
 TEST_F(Upload, AnswersThatCannotBeAnAddressAreNotAccepted) {
     QString html;
-    for (const char* name : {"a.png", "b.png", "c.png", "d.png", "e.png"})
+    for (const char* name : {"a.png", "b.png", "c.png", "d.png", "f.png", "e.png"})
         html += Quoted(dir.write(name, name));
     server.script({{B::Answer, ScriptedServer::Ok("\"><script>alert(1)</script>")},
                    {B::Answer, ScriptedServer::Ok("/files/<b>.png")},
                    {B::Answer, ScriptedServer::Ok(QByteArray(3 << 20, 'x'))},
                    {B::Answer, "HTTP/1.0 200 OK\r\n\r\n/" + QByteArray(3 << 20, 'y')},
+                   {B::AnswerThenHang, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                       "7ffffffffffffff0\r\n/files/f.png"},
                    {B::Answer, ScriptedServer::Ok("/files/e.png")}});
+    qputenv("TESSARY_HTTP_TIMEOUT_MS", "2000"); // the endless chunk ends at the deadline
     t.LocalUpload(html);
-    ASSERT_TRUE(WaitForOk(t));
+    const bool ok = WaitForOk(t);
+    qunsetenv("TESSARY_HTTP_TIMEOUT_MS");
+    ASSERT_TRUE(ok);
     EXPECT_EQ(t.Error(), "");
     EXPECT_EQ(t.OriginalFiles(), "e.png");
     EXPECT_EQ(t.SavedFiles(), "/files/e.png");
