@@ -79,7 +79,13 @@ bool UploadFile(CallState& s, const QString& path, const QString& address) {
     // 2.-3. Filters: a skipped file keeps its reference and the run goes on.
     if (BreaksPartHeader(local) || !IsAllowedFile(local, s.LocalExt))
         return Skip(s);
-    const double size = double(QFileInfo(local).size()) / 1024.0;
+    // The file is opened once, here: its length and its bytes come from this descriptor,
+    // so a path swapped since the check (for a FIFO, say) neither hangs nor changes the run.
+    // A file that cannot be opened for another reason is reported by the read below.
+    RegularFile file;
+    if (!file.open(local) && file.notRegular())
+        return Skip(s);
+    const double size = double(file.isOpen() ? file.size() : QFileInfo(local).size()) / 1024.0;
     if (size > double(s.LocalSize))
         return Skip(s);
 
@@ -140,7 +146,12 @@ bool UploadFile(CallState& s, const QString& path, const QString& address) {
         fileStream->setType(Stream::TypeBinary);
         fileStream->Open();
     });
-    record.attempt([&] { fileStream->LoadFromFile(local); });
+    record.attempt([&] {
+        if (file.isOpen())
+            fileStream->LoadFromFile(file);
+        else
+            fileStream->LoadFromFile(local);
+    });
     record.attempt([&] { fileStream->setPosition(0); });
 
     std::unique_ptr<Stream> bodyStream;

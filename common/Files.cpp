@@ -9,10 +9,12 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 bool HasAllowedExtension(const QString& path, const QString& list) {
     const qsizetype dot = path.lastIndexOf(u'.');
@@ -46,17 +48,112 @@ bool IsAllowedFile(const QString& path, const QString& list) {
 }
 
 QString ReadFileText(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        const bool missing = !QFile::exists(path);
+    RegularFile file;
+    if (!file.open(path)) {
+        const bool missing = file.notRegular() || !QFile::exists(path);
         throw ScriptError(
             missing ? ScriptErrorNumber::FileNotFound : ScriptErrorNumber::PermissionDenied,
             missing ? QStringLiteral("File not found") : QStringLiteral("Permission denied"));
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!file.readAll(bytes))
         throw ScriptError(ScriptErrorNumber::FileIo, QStringLiteral("Device I/O error"));
     return QString::fromUtf8(bytes);
+}
+
+RegularFile::~RegularFile() {
+    close();
+}
+
+RegularFile::RegularFile(RegularFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_notRegular(other.m_notRegular),
+      m_error(other.m_error) {}
+
+RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_size = other.m_size;
+        m_notRegular = other.m_notRegular;
+        m_error = other.m_error;
+    }
+    return *this;
+}
+
+bool RegularFile::open(const QString& path) {
+    close();
+    m_notRegular = false;
+    m_error = 0;
+    m_size = 0;
+    if (path.isEmpty() || path.contains(QChar(0))) {
+        m_error = ENOENT;
+        return false;
+    }
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        m_error = S_ISREG(info.st_mode) ? errno : ENOENT;
+        m_notRegular = !S_ISREG(info.st_mode);
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_size = qint64(info.st_size);
+    return true;
+}
+
+void RegularFile::close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+QString RegularFile::errorString() const {
+    if (m_notRegular)
+        return QStringLiteral("Not a regular file");
+    return QString::fromLocal8Bit(::strerror(m_error ? m_error : EBADF));
+}
+
+qint64 RegularFile::read(char* data, qint64 max) {
+    if (m_fd < 0) {
+        m_error = EBADF;
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::read(m_fd, data, size_t(max));
+        if (n >= 0)
+            return qint64(n);
+        if (errno != EINTR) {
+            m_error = errno;
+            return -1;
+        }
+    }
+}
+
+bool RegularFile::readAll(QByteArray& bytes) {
+    bytes.clear();
+    // The length at open time is only a hint: the file may grow or shrink meanwhile.
+    bytes.resize(qsizetype(std::max<qint64>(m_size, 0)) + 1);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() + std::max<qsizetype>(bytes.size() / 2, 64 * 1024));
+        const qint64 n = read(bytes.data() + filled, bytes.size() - filled);
+        if (n < 0) {
+            bytes.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        filled += qsizetype(n);
+    }
+    bytes.truncate(filled);
+    return true;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <functional>
+#include <malloc.h>
 #include <memory>
 
 namespace {
@@ -59,6 +60,12 @@ std::unique_ptr<QCoreApplication> makeApplication(const Command* command, int& a
 } // namespace
 
 int main(int argc, char** argv) {
+    // Uploads and conversions hold one file or document of some megabytes at a time, each in
+    // fresh buffers. By default those are mapped and unmapped, or the heap trimmed, every
+    // time, and faulted in page by page again: that was 40 % of an upload run's CPU time.
+    // Freed memory up to these sizes is kept for the next buffer instead.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     const Command* command = findCommand(argc, argv);
     const auto app = makeApplication(command, argc, argv);
     QStringList arguments = app->arguments().mid(1);

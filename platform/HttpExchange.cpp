@@ -37,11 +37,11 @@ bool StartsWithNoCase(const char* data, size_t length, const char* prefix) {
 
 } // namespace
 
-HttpExchange::HttpExchange(HttpRequestSpec spec) : m_spec(std::move(spec)) {
+HttpExchange::HttpExchange(OutgoingRequest request) : m_request(std::move(request)) {
     InitCurlOnce();
     m_easy = curl_easy_init();
     CURL* e = m_easy;
-    curl_easy_setopt(e, CURLOPT_URL, m_spec.url.constData());
+    curl_easy_setopt(e, CURLOPT_URL, m_request.url.constData());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
@@ -49,33 +49,35 @@ HttpExchange::HttpExchange(HttpRequestSpec spec) : m_spec(std::move(spec)) {
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, m_errorText);
     // A deadline for the whole exchange, not only for silence: an answer that trickles in
     // a byte at a time must not hold the caller for ever.
-    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(m_spec.timeoutMs));
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(m_spec.timeoutMs));
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(m_request.timeoutMs));
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(m_request.timeoutMs));
     // An announced length over the limit ends the exchange before the body is read; an
     // unannounced one is cut off in onBody.
-    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(m_spec.responseLimit));
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(m_request.responseLimit));
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &HttpExchange::onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &HttpExchange::onBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
 
-    const QByteArray& method = m_spec.method;
+    const QByteArray& method = m_request.method;
     if (method == "HEAD") {
         curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
-    } else if (method == "GET" && m_spec.body.isEmpty()) {
+    } else if (method == "GET" && m_request.body.isEmpty()) {
         curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
     } else {
         // curl reads the body in place, and again when it has to resend it.
         curl_easy_setopt(e, CURLOPT_POST, 1L);
-        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_spec.body.size()));
-        curl_easy_setopt(e, CURLOPT_POSTFIELDS, m_spec.body.constData());
+        // Larger pieces per write: fewer wake-ups of the event loop for a file of megabytes.
+        curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024);
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_request.body.size()));
+        curl_easy_setopt(e, CURLOPT_POSTFIELDS, m_request.body.constData());
         if (method != "POST")
             curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, method.constData());
     }
 
     bool hasUserAgent = false;
     bool hasContentType = false;
-    for (const auto& header : m_spec.headers) {
+    for (const auto& header : m_request.headers) {
         const QByteArray name = header.first.toLower();
         // The transport decides these itself.
         if (name == "host" || name == "content-length" || name == "connection" ||
@@ -122,7 +124,7 @@ HttpOutcome HttpExchange::finish(int curlResult) {
         (result == CURLE_GOT_NOTHING || result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR);
     if (m_overLimit || result == CURLE_FILESIZE_EXCEEDED)
         outcome.error =
-            QStringLiteral("The answer is longer than %1 bytes").arg(m_spec.responseLimit);
+            QStringLiteral("The answer is longer than %1 bytes").arg(m_request.responseLimit);
     else if (m_headTooLong)
         outcome.error =
             QStringLiteral("The answer's head is longer than %1 bytes").arg(MaxHeadBytes);
@@ -163,14 +165,14 @@ size_t HttpExchange::takeHeader(const char* data, size_t length) {
             curl_off_t announced = -1;
             curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
             if (announced > 0)
-                m_body.reserve(qsizetype(std::min<curl_off_t>(announced, m_spec.responseLimit)));
+                m_body.reserve(qsizetype(std::min<curl_off_t>(announced, m_request.responseLimit)));
         }
     }
     return length;
 }
 
 size_t HttpExchange::takeBody(const char* data, size_t length) {
-    if (m_body.size() + qint64(length) > m_spec.responseLimit) {
+    if (m_body.size() + qint64(length) > m_request.responseLimit) {
         // Reading stops here; nothing of this answer is kept.
         m_overLimit = true;
         m_body.clear();

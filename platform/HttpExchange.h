@@ -9,7 +9,7 @@
 
 // What one HTTP exchange sends. `body` is shared, not copied: it stays alive as long as
 // the exchange, and curl reads it in place.
-struct HttpRequestSpec {
+struct OutgoingRequest {
     QByteArray method;
     QByteArray url; // encoded, absolute http:// or https://
     QList<QPair<QByteArray, QByteArray>> headers;
@@ -39,7 +39,7 @@ struct HttpOutcome {
 // them.
 class HttpExchange {
 public:
-    explicit HttpExchange(HttpRequestSpec spec);
+    explicit HttpExchange(OutgoingRequest request);
     ~HttpExchange();
     HttpExchange(const HttpExchange&) = delete;
     HttpExchange& operator=(const HttpExchange&) = delete;
@@ -65,7 +65,7 @@ private:
     size_t takeHeader(const char* data, size_t length);
     size_t takeBody(const char* data, size_t length);
 
-    HttpRequestSpec m_spec;
+    OutgoingRequest m_request;
     CURL* m_easy = nullptr;
     struct curl_slist* m_headerList = nullptr;
     char m_errorText[256] = {};

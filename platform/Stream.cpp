@@ -1,5 +1,6 @@
 #include "platform/Stream.h"
 
+#include "common/Files.h"
 #include "common/ScriptError.h"
 
 #include <QFile>
@@ -137,12 +138,17 @@ void Stream::Close() {
 
 void Stream::LoadFromFile(const QString& path) {
     requireOpen();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile file;
+    file.open(path);
+    LoadFromFile(file);
+}
+
+void Stream::LoadFromFile(RegularFile& file) {
+    requireOpen();
+    if (!file.isOpen())
         throw StreamError(QStringLiteral("File could not be opened: ") + file.errorString(), 3002);
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError ||
-        (file.size() != bytes.size() && !file.isSequential()))
+    QByteArray bytes;
+    if (!file.readAll(bytes))
         throw StreamError(QStringLiteral("File could not be read: ") + file.errorString(), 3002);
     m_data = std::move(bytes);
     m_position = 0;

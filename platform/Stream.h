@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class RegularFile;
+
 // The data stream object: a growable buffer read and written at a position, either as
 // bytes (Type 1) or as text in a named character set (Type 2). Character sets go through
 // ICU; "ASCII" replaces what it cannot encode with "?", "utf-8" and "unicode" (UTF-16LE)
@@ -34,6 +36,9 @@ public:
     void Open();
     void Close();
     void LoadFromFile(const QString& path);
+    // Loads from a file the caller has already opened (and checked), so that what is read
+    // is the file that was checked.
+    void LoadFromFile(RegularFile& file);
     void SaveToFile(const QString& path) const;
 
     void Write(const QByteArray& bytes);

@@ -91,16 +91,16 @@ void XmlHttpRequest::send(const QByteArray& body) {
     setReadyState(Sent);
 }
 
-HttpRequestSpec XmlHttpRequest::nextExchange() const {
-    HttpRequestSpec spec;
-    spec.method = m_method.toLatin1();
-    spec.url = m_url.toEncoded(QUrl::RemoveFragment);
-    spec.headers = m_headers;
-    spec.body = m_sentBody;
-    spec.responseLimit = m_responseLimit;
+OutgoingRequest XmlHttpRequest::nextExchange() const {
+    OutgoingRequest request;
+    request.method = m_method.toLatin1();
+    request.url = m_url.toEncoded(QUrl::RemoveFragment);
+    request.headers = m_headers;
+    request.body = m_sentBody;
+    request.responseLimit = m_responseLimit;
     // Redirects and the resend share the deadline of the request the caller sent.
-    spec.timeoutMs = int(std::max<qint64>(m_deadline.remainingTime(), 1));
-    return spec;
+    request.timeoutMs = int(std::max<qint64>(m_deadline.remainingTime(), 1));
+    return request;
 }
 
 void XmlHttpRequest::dispatch() {

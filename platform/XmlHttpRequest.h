@@ -11,7 +11,7 @@
 
 class CurlTransfer;
 struct HttpOutcome;
-struct HttpRequestSpec;
+struct OutgoingRequest;
 
 // The HTTP request object pages and the bridge know: Open, setRequestHeader, send, abort,
 // readyState, Status, responseText. The bytes go through libcurl (http:// and https://,
@@ -57,7 +57,7 @@ private:
     void setReadyState(qint32 state);
     void sendSynchronously();
     void dispatch();
-    HttpRequestSpec nextExchange() const;
+    OutgoingRequest nextExchange() const;
     void dropTransfer();
     void onHead();
     void onFinished(const HttpOutcome& outcome);

@@ -150,5 +150,5 @@ printf '%-40s %10s %14s\n' "curl --next, one process ($n)" "$(wall "$work/curl-n
     "$(rss "$work/curl-next.time")"
 awk -v ours="${page_time[$n]}" -v each="$(wall "$work/curl-each.time")" \
     -v next_="$(wall "$work/curl-next.time")" 'BEGIN {
-    printf "ratio tessary / curl per file: %.2f   tessary / curl --next: %.2f   (target <= 1.5)\n",
+    printf "ratio tessary / curl per file: %.2f   tessary / curl --next: %.2f   (target <= 1.1)\n",
            ours / each, ours / next_ }'

@@ -184,3 +184,29 @@ TEST_F(TempFolderTest, RefusesAFolderOfAnotherUser) {
     ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
     EXPECT_THROW(PrepareTempFolder(), ScriptError);
 }
+
+TEST(RegularFile, ReadsOnlyRegularFilesAndNeverWaitsOnAFifo) {
+    ScratchFolder folder;
+    const QString plain = folder.write("a.png", QByteArray("abc\0def", 7));
+    RegularFile file;
+    ASSERT_TRUE(file.open(plain));
+    EXPECT_EQ(file.size(), 7);
+    // Bytes come from the descriptor: the path may change meanwhile.
+    ASSERT_EQ(::unlink(QFile::encodeName(plain).constData()), 0);
+    QByteArray bytes;
+    ASSERT_TRUE(file.readAll(bytes));
+    EXPECT_EQ(bytes, QByteArray("abc\0def", 7));
+
+    // Without a non-blocking open, a FIFO without a writer would hang here for ever.
+    const QString fifo = folder.file("b.png");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(file.open(fifo));
+    EXPECT_TRUE(file.notRegular());
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_THROW(ReadFileText(fifo), ScriptError);
+    EXPECT_FALSE(file.open("/dev/zero"));
+    EXPECT_TRUE(file.notRegular());
+    EXPECT_FALSE(file.open(folder.path()));
+    EXPECT_FALSE(file.open(folder.file("missing.png")));
+    EXPECT_FALSE(file.notRegular());
+}

@@ -1,5 +1,5 @@
-// The request object's direct HTTP transport, which carries the uploads: how it frames
-// requests and how it reads the answers servers give.
+// The request object's transport, which carries the uploads: how it frames requests and
+// how it reads the answers servers give.
 #include "platform/XmlHttpRequest.h"
 #include "tests/upload/ScriptedServer.h"
 
@@ -138,4 +138,18 @@ TEST(RequestTransport, AbortStopsWithoutNotifying) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     EXPECT_EQ(calls, 2); // "opened" and "sent" only
     EXPECT_EQ(request.readyState(), 0);
+}
+
+TEST(RequestTransport, TakesTheProxyFromTheEnvironment) {
+    ScriptedServer proxy;
+    qputenv("http_proxy", proxy.url("").toLatin1());
+    const Outcome outcome = Post(proxy, ScriptedServer::Ok("/files/p.png"), "data", "/save?f=1");
+    qunsetenv("http_proxy");
+    ASSERT_EQ(proxy.requests.size(), 1);
+    // Post() addresses the same port, but through the proxy the request line names the
+    // whole address.
+    EXPECT_TRUE(proxy.requests.first().startsWith("POST http://127.0.0.1:"))
+        << proxy.requests.first().left(80).constData();
+    EXPECT_EQ(outcome.status, 200);
+    EXPECT_EQ(outcome.text, "/files/p.png");
 }

@@ -1,7 +1,10 @@
 #include "common/ScriptError.h"
 #include "platform/ObjectFactory.h"
+#include "tests/support/TestSupport.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 TEST(StreamCharsets, AsciiReplacesWhatItCannotHoldAndBomsLeadUnicodeText) {
     EXPECT_EQ(EncodeCharset(QString::fromUtf8("C:/Bilder/\xC3\xA4pfel.png"), "ASCII"),
@@ -39,6 +42,22 @@ TEST(StreamCharsets, TypeChangesOnlyAtTheStartAndClosedStreamsRefuse) {
     s.setPosition(0);
     EXPECT_EQ(s.Read(), "aZc");
     EXPECT_THROW(s.LoadFromFile("/nonexistent/file"), ScriptError);
+}
+
+TEST(StreamFiles, LoadsOnlyRegularFilesAndNeverWaitsOnAFifo) {
+    ScratchFolder folder;
+    Stream s;
+    s.Open();
+    s.LoadFromFile(folder.write("a.png", QByteArray("\x89PNG\0", 5)));
+    EXPECT_EQ(s.Read(), QByteArray("\x89PNG\0", 5));
+    // A FIFO in a picture's place, with no writer: an ordinary open would wait for ever.
+    const QString fifo = folder.file("b.png");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_THROW(s.LoadFromFile(fifo), ScriptError);
+    EXPECT_THROW(s.LoadFromFile(folder.path()), ScriptError);
+    // What was loaded before stays.
+    s.setPosition(0);
+    EXPECT_EQ(s.Size(), 5);
 }
 
 TEST(ObjectFactory, MadeToFailIdsCarryTheirDescription) {

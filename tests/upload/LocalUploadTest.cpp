@@ -11,8 +11,10 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -240,4 +242,27 @@ TEST_F(Upload, ObjectEndReleasesARequestInFlight) {
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_FALSE(page.callState().UploadRequest);
+}
+
+TEST_F(Upload, AnswersThatCannotBeAnAddressAreNotAccepted) {
+    QString html;
+    for (const char* name : {"a.png", "b.png", "c.png", "d.png", "f.png", "e.png"})
+        html += Quoted(dir.write(name, name));
+    server.script({{B::Answer, ScriptedServer::Ok("\"><script>alert(1)</script>")},
+                   {B::Answer, ScriptedServer::Ok("/files/<b>.png")},
+                   {B::Answer, ScriptedServer::Ok(QByteArray(3 << 20, 'x'))},
+                   {B::Answer, "HTTP/1.0 200 OK\r\n\r\n/" + QByteArray(3 << 20, 'y')},
+                   {B::AnswerThenHang, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                       "7ffffffffffffff0\r\n/files/f.png"},
+                   {B::Answer, ScriptedServer::Ok("/files/e.png")}});
+    qputenv("TESSARY_HTTP_TIMEOUT_MS", "2000"); // the endless chunk ends at the deadline
+    t.LocalUpload(html);
+    const bool ok = WaitForOk(t);
+    qunsetenv("TESSARY_HTTP_TIMEOUT_MS");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(t.Error(), "");
+    EXPECT_EQ(t.OriginalFiles(), "e.png");
+    EXPECT_EQ(t.SavedFiles(), "/files/e.png");
+    EXPECT_FALSE(t.Body().contains("<script>"));
+    EXPECT_EQ(t.Body().size(), html.size() - Quoted(dir.file("e.png")).size() + 14);
 }

@@ -8,11 +8,11 @@
 #include <QTimer>
 
 // A raw HTTP server on 127.0.0.1 that records every request's bytes and answers each one
-// as told: a full raw response, the same dribbled out slowly, no answer at all, or a
-// dropped connection.
+// as told: a full raw response, the same dribbled out slowly, a response after which the
+// connection stays open, no answer at all, or a dropped connection.
 class ScriptedServer : public QObject {
 public:
-    enum class Behaviour { Answer, SlowAnswer, Hang, DropMidRequest };
+    enum class Behaviour { Answer, SlowAnswer, AnswerThenHang, Hang, DropMidRequest };
 
     ScriptedServer() {
         m_server.listen(QHostAddress::LocalHost);
@@ -65,6 +65,8 @@ private:
         if (answer.first == Behaviour::Answer) {
             socket->write(answer.second);
             socket->disconnectFromHost();
+        } else if (answer.first == Behaviour::AnswerThenHang) {
+            socket->write(answer.second);
         } else if (answer.first == Behaviour::SlowAnswer) {
             dribble(socket, answer.second);
         }
