@@ -187,10 +187,12 @@ QVariantMap PageSession::refresh() {
     return answer(0, [](PageObject*) { return QVariant(); });
 }
 
-QVariantMap PageSession::info() const {
-    return {{QStringLiteral("sendUrl"), m_info.sendUrl},
-            {QStringLiteral("filesUrl"), m_info.filesUrl},
-            {QStringLiteral("version"), QStringLiteral("3.3.0.0")}};
+QVariantMap PageSession::info() {
+    return answer(0, [this](PageObject*) -> QVariant {
+        return QVariantMap{{QStringLiteral("sendUrl"), m_info.sendUrl},
+                           {QStringLiteral("filesUrl"), m_info.filesUrl},
+                           {QStringLiteral("version"), QStringLiteral("3.3.0.0")}};
+    });
 }
 
 QVariantMap PageSession::takeChanges() {

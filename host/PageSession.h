@@ -43,7 +43,7 @@ public:
     Q_INVOKABLE QVariantMap call(int id, const QString& name, const QVariantList& arguments);
     Q_INVOKABLE QVariantMap release(int id);
     Q_INVOKABLE QVariantMap refresh();
-    Q_INVOKABLE QVariantMap info() const;
+    Q_INVOKABLE QVariantMap info();
 
     static const QStringList& PageMethods();
 

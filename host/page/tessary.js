@@ -134,7 +134,7 @@
         self.events = {};
         self.handlers = {};
         self.cache = {};
-        self.putError = null;
+        self.puts = [];
         self.released = false;
         description.members.forEach(function (m) { self.members[m.name.toLowerCase()] = m; });
         (description.events || []).forEach(function (name) { self.events[name.toLowerCase()] = name; });
@@ -204,26 +204,28 @@
         var m = typeof name === "string" && this.members[name.toLowerCase()];
         if (!m || !m.put)
             throw this.noSuchMember(String(name));
-        var self = this;
-        // Assignments are sent in order before any later call; a failure is raised by the
-        // next call of this object.
-        self.send("put", [m.name, value]).catch(function (error) {
-            if (!self.putError)
-                self.putError = error;
-        });
+        // Assignments go out in order before any later call; a failed one is raised by
+        // the next call of this object, as the assignment itself cannot wait for it.
+        this.puts.push(this.send("put", [m.name, value]).then(function () { return null; },
+                                                            function (error) { return error; }));
     };
 
     ObjectRecord.prototype.send = function (method, args) {
         if (this.released)
             return Promise.reject(scriptError(5, "Invalid procedure call or argument: the object was released", this.progId));
-        var self = this;
-        var failed = self.putError;
-        var sent = self.connection.request(method, [self.id].concat(args));
-        if (method !== "put" && failed) {
-            self.putError = null;
-            return sent.then(function () { throw failed; });
-        }
-        return sent;
+        var sent = this.connection.request(method, [this.id].concat(args));
+        if (method === "put" || this.puts.length === 0)
+            return sent;
+        var puts = this.puts;
+        this.puts = [];
+        return sent.then(function (value) {
+            return Promise.all(puts).then(function (errors) {
+                var failed = errors.filter(Boolean)[0];
+                if (failed)
+                    throw failed;
+                return value;
+            });
+        });
     };
 
     ObjectRecord.prototype.on = function (name, fn) {
