@@ -10,7 +10,8 @@ bool OriginPolicy::add(const QString& origin) {
         url.hasQuery() || url.hasFragment())
         return false;
     // Browsers send the origin in this form: lower-case scheme and host, no default port.
-    if (url.toString(QUrl::FullyEncoded) != origin)
+    const int defaultPort = url.scheme() == QLatin1String("https") ? 443 : 80;
+    if (url.toString(QUrl::FullyEncoded) != origin || url.port() == defaultPort)
         return false;
     m_origins.insert(origin);
     return true;

@@ -53,7 +53,8 @@ TEST(OriginPolicy, MatchesExactlyAndNeverAnAbsentOrigin) {
     // Forms a browser never sends would never match: refuse them when they are listed.
     for (const char* wrong : {"https://editor.example.com/", "https://Editor.example.com",
                               "https://editor.example.com/path", "ftp://editor.example.com",
-                              "https://user@editor.example.com", "editor.example.com", "null", ""})
+                              "https://user@editor.example.com", "editor.example.com", "null", "",
+                              "https://editor.example.com:443", "http://intranet:80"})
         EXPECT_FALSE(policy.add(wrong)) << wrong;
     EXPECT_EQ(policy.origins().size(), 2);
 }
