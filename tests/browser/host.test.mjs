@@ -114,7 +114,7 @@ describe("the demo editor", () => {
             "<p class=MsoNormal>Report<o:p></o:p></p>" +
             files.map((f) => "<p class=MsoNormal><img width=8 height=5 src=\"file://" + f + "\"></p>").join("") +
             "<!--EndFragment--></body></html>";
-        const owner = spawn("xclip", ["-selection", "clipboard", "-t", "text/html", "-i", "-loops", "0"],
+        const owner = spawn("xclip", ["-selection", "clipboard", "-t", "text/html", "-i", "-quiet"],
                             { env: { ...process.env, DISPLAY: xserver.display }, stdio: ["pipe", "ignore", "ignore"] });
         owner.stdin.end(html);
         try {
