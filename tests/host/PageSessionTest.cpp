@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -93,6 +94,23 @@ TEST_F(PageSessionTest, EachPageWipesOnlyItsOwnFolderAndRemovesItAtTheEnd) {
     EXPECT_TRUE(QFileInfo::exists(kept));
     first.reset();
     EXPECT_FALSE(QFileInfo::exists(pageFolder("page-1")));
+}
+
+TEST_F(PageSessionTest, APageThatGoesDuringACallEndsOnlyAfterTheCall) {
+    PageSession session("page-c", {});
+    bool endedInside = true;
+    bool ended = false;
+    // Creating wipes the page's folder, which lets pending events run: the page goes then.
+    QTimer::singleShot(0, [&] {
+        session.end([&] { ended = true; });
+        endedInside = ended;
+    });
+    const QVariantMap created = session.create("Orvanta.Tessarex");
+    EXPECT_FALSE(endedInside) << "the session ended under a running call";
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(session.objectCount(), 0);
+    EXPECT_FALSE(created.contains("values"));
+    EXPECT_EQ(ErrorNumber(session.call(1, "Test", {})), 5);
 }
 
 namespace {
