@@ -2,7 +2,7 @@
 # The main job: install what is missing, build, start the browser host with the demo
 # editor, print its address and open it in the user's browser when there is a display.
 # Not on a terminal (or with CI set) it starts the host, checks that the demo page
-# answers, and stops again.
+# answers, and stops again, unless TESSARY_KEEP_RUNNING is set.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
@@ -14,6 +14,7 @@ log="$(mktemp)"
 host_pid=$!
 stop_host() { kill "$host_pid" 2> /dev/null || true; wait "$host_pid" 2> /dev/null || true; rm -f "$log"; }
 trap stop_host EXIT
+trap "exit 130" INT TERM
 
 address=""
 for _ in $(seq 1 100); do
@@ -25,7 +26,7 @@ done
 [ -n "$address" ] || { echo "tessary host did not answer in time" >&2; exit 1; }
 echo "Tessary demo editor: $address"
 
-if [ -n "${CI:-}" ] || [ ! -t 0 ]; then
+if [ -z "${TESSARY_KEEP_RUNNING:-}" ] && { [ -n "${CI:-}" ] || [ ! -t 0 ]; }; then
   curl -fsS -o /dev/null "$address" && echo "the demo page answers; stopping (not interactive)"
   exit 0
 fi
