@@ -14,7 +14,7 @@ Tessarex::Tessarex(PageContext& page, QObject* parent) : QObject(parent), m_page
     s.Error.clear();
     s.RunIndex = 0;
     s.RunDone = false;
-    s.TempFolder = PrepareTempFolder();
+    s.TempFolder = PrepareTempFolder(page.tempSubFolder());
     s.Lang = QStringLiteral("zh-cn");
     s.LocalSize = 0;
     s.LocalExt.clear();

@@ -256,16 +256,41 @@ QString TempFolderPath() {
            QStringLiteral("/Tessary-%1/").arg(::geteuid());
 }
 
-QString PrepareTempFolder() {
-    const QString folder = TempFolderPath();
-    const QString path = WithoutTrailingSlashes(folder);
-    CheckTempFolderIsSafe(path, false);
-    DeleteFolderTree(folder);
+namespace {
+
+// Creates `path` (no trailing "/") as a private folder of ours, or refuses.
+void MakePrivateFolder(const QString& path) {
     if (::mkdir(QFile::encodeName(path).constData(), S_IRWXU) != 0 && errno != EEXIST)
         RefuseTempFolder(path, QStringLiteral("cannot be created"));
-    // Checked again after creating it: between the wipe and the creation another user
+    // Checked again after creating it: between a wipe and the creation another user
     // may have put something in its place.
     CheckTempFolderIsSafe(path, true);
     ::chmod(QFile::encodeName(path).constData(), S_IRWXU);
-    return folder;
+}
+
+bool IsPlainFolderName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/'));
+}
+
+} // namespace
+
+QString PrepareTempFolder(const QString& subFolder) {
+    const QString folder = TempFolderPath();
+    const QString path = WithoutTrailingSlashes(folder);
+    CheckTempFolderIsSafe(path, false);
+    if (subFolder.isEmpty()) {
+        DeleteFolderTree(folder);
+        MakePrivateFolder(path);
+        return folder;
+    }
+    if (!IsPlainFolderName(subFolder))
+        RefuseTempFolder(subFolder, QStringLiteral("is not a plain folder name"));
+    // Only the page's own folder is wiped; the shared one around it keeps other pages' files.
+    MakePrivateFolder(path);
+    const QString own = path + QLatin1Char('/') + subFolder;
+    CheckTempFolderIsSafe(own, false);
+    DeleteFolderTree(own);
+    MakePrivateFolder(own);
+    return own + QLatin1Char('/');
 }

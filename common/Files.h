@@ -18,7 +18,9 @@ QString ReadFileText(const QString& path);
 void DeleteFolderTree(const QString& folder);
 // The product's temporary folder, private to the user (mode 0700), wiped and re-created;
 // the returned path ends in "/". Raises ScriptError when the folder cannot be made safe.
-QString PrepareTempFolder();
+// With `subFolder` (a plain name) only that folder inside it is wiped and re-created and
+// returned, so pages that each have their own never remove each other's files.
+QString PrepareTempFolder(const QString& subFolder = QString());
 // Where PrepareTempFolder puts the folder, without touching the disk.
 QString TempFolderPath();
 

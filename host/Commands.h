@@ -7,3 +7,4 @@
 int RunScriptCommand(const QStringList& arguments);
 int RunCleanCommand(const QStringList& arguments);
 int RunReceiverCommand(const QStringList& arguments);
+int RunHostCommand(const QStringList& arguments);

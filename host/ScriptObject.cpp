@@ -1,11 +1,9 @@
 #include "host/ScriptObject.h"
 
-#include "common/Numbers.h"
 #include "common/ScriptError.h"
+#include "host/ComponentCall.h"
 
 #include <QJSEngine>
-#include <QMetaMethod>
-#include <QMetaProperty>
 
 QJSValue Succeeded(QJSEngine& engine, const QJSValue& value) {
     QJSValue outcome = engine.newArray(2);
@@ -32,123 +30,44 @@ ScriptObject::~ScriptObject() = default;
 
 namespace {
 
-int FindMethod(const QMetaObject& meta, const char* name) {
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        if (meta.method(i).name() == name)
-            return i;
-    }
-    return -1;
-}
-
-bool IsImplemented(const QObject& object, const DispatchMember& member) {
-    const QMetaObject& meta = *object.metaObject();
-    if (member.kind == DispatchKind::PropertyGet)
-        return meta.indexOfProperty(member.metaName) >= 0;
-    return FindMethod(meta, member.metaName) >= 0;
-}
-
-// Page script passes any value; the member's parameter type decides, as automation
-// coerces arguments to the declared type.
-QVariant ConvertArgument(const QJSValue& value, QMetaType type) {
-    if (type.id() == QMetaType::QString)
-        return value.isUndefined() || value.isNull() ? QString() : value.toString();
-    if (type.id() == QMetaType::Short || type.id() == QMetaType::Int) {
-        double number = 0;
-        if (value.isNumber() || value.isBool()) {
-            number = value.toNumber();
-        } else if (const auto parsed = ParseNumeric(value.toString())) {
-            number = *parsed;
-        } else {
-            throw ScriptError(13, QStringLiteral("Type mismatch"));
-        }
-        if (type.id() == QMetaType::Short)
-            return QVariant::fromValue(RoundToInt16(number));
-        return QVariant::fromValue(RoundToInt32(number));
-    }
-    QVariant variant = value.toVariant();
-    if (!variant.convert(type))
-        throw ScriptError(13, QStringLiteral("Type mismatch"));
-    return variant;
+// Objects and functions arrive as their text, as automation passes them to a text
+// parameter; plain values keep their type so that the member's parameter type decides.
+QVariant PageValue(const QJSValue& value) {
+    if (value.isObject())
+        return value.toString();
+    return value.toVariant();
 }
 
 } // namespace
 
 QString ScriptObject::memberKind(const QString& name) const {
-    const DispatchTable& table = *m_component.table;
-    if (const DispatchMember* m = FindDispatchMember(table, name, DispatchKind::Method))
-        return IsImplemented(*m_component.object, *m) ? QStringLiteral("method") : QString();
-    const DispatchMember* get = FindDispatchMember(table, name, DispatchKind::PropertyGet);
-    const DispatchMember* put = FindDispatchMember(table, name, DispatchKind::PropertyPut);
-    if ((get && IsImplemented(*m_component.object, *get)) ||
-        (put && IsImplemented(*m_component.object, *put)))
-        return QStringLiteral("property");
-    return QString();
-}
-
-QJSValue ScriptObject::noSuchMember(const QString& name) {
-    return Failed(
-        m_engine,
-        ScriptError(
-            ScriptErrorNumber::NoSuchMember,
-            QStringLiteral("Object doesn't support this property or method: %1").arg(name)));
+    return MemberKind(m_component, name);
 }
 
 QJSValue ScriptObject::get(const QString& name) {
-    const DispatchMember* member =
-        FindDispatchMember(*m_component.table, name, DispatchKind::PropertyGet);
-    if (!member || !IsImplemented(*m_component.object, *member))
-        return noSuchMember(name);
-    return invoke(*member, {});
+    try {
+        return Succeeded(m_engine, m_engine.toScriptValue(GetMember(m_component, name)));
+    } catch (const ScriptError& error) {
+        return Failed(m_engine, error);
+    }
 }
 
 QJSValue ScriptObject::set(const QString& name, const QJSValue& value) {
-    const DispatchMember* member =
-        FindDispatchMember(*m_component.table, name, DispatchKind::PropertyPut);
-    if (!member || !IsImplemented(*m_component.object, *member))
-        return noSuchMember(name);
-    return invoke(*member, {value});
+    try {
+        PutMember(m_component, name, PageValue(value));
+        return Succeeded(m_engine, QJSValue());
+    } catch (const ScriptError& error) {
+        return Failed(m_engine, error);
+    }
 }
 
 QJSValue ScriptObject::call(const QString& name, const QJSValue& arguments) {
-    const DispatchMember* member =
-        FindDispatchMember(*m_component.table, name, DispatchKind::Method);
-    if (!member || !IsImplemented(*m_component.object, *member))
-        return noSuchMember(name);
-    QList<QJSValue> list;
+    QList<QVariant> list;
     const int count = arguments.property(QStringLiteral("length")).toInt();
     for (int i = 0; i < count; ++i)
-        list.append(arguments.property(static_cast<quint32>(i)));
-    return invoke(*member, list);
-}
-
-QJSValue ScriptObject::invoke(const DispatchMember& member, const QList<QJSValue>& arguments) {
-    QObject& object = *m_component.object;
-    const QMetaObject& meta = *object.metaObject();
+        list.append(PageValue(arguments.property(static_cast<quint32>(i))));
     try {
-        if (member.kind == DispatchKind::PropertyGet) {
-            const QMetaProperty property = meta.property(meta.indexOfProperty(member.metaName));
-            return Succeeded(m_engine, m_engine.toScriptValue(property.read(&object)));
-        }
-        const QMetaMethod method = meta.method(FindMethod(meta, member.metaName));
-        if (arguments.size() != method.parameterCount()) {
-            throw ScriptError(ScriptErrorNumber::WrongArguments,
-                              QStringLiteral("Wrong number of arguments or invalid property "
-                                             "assignment: %1")
-                                  .arg(member.name));
-        }
-        QList<QVariant> values;
-        values.reserve(arguments.size());
-        for (int i = 0; i < arguments.size(); ++i)
-            values.append(ConvertArgument(arguments[i], method.parameterMetaType(i)));
-        QVariant result;
-        if (method.returnMetaType().id() != QMetaType::Void)
-            result = QVariant(method.returnMetaType());
-        QList<void*> argv;
-        argv.append(result.isValid() ? result.data() : nullptr);
-        for (QVariant& value : values)
-            argv.append(value.data());
-        QMetaObject::metacall(&object, QMetaObject::InvokeMetaMethod, method.methodIndex(),
-                              argv.data());
+        const QVariant result = CallMember(m_component, name, list);
         return Succeeded(m_engine, result.isValid() ? m_engine.toScriptValue(result) : QJSValue());
     } catch (const ScriptError& error) {
         return Failed(m_engine, error);

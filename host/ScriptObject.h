@@ -24,9 +24,6 @@ public:
     Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& arguments);
 
 private:
-    QJSValue invoke(const DispatchMember& member, const QList<QJSValue>& arguments);
-    QJSValue noSuchMember(const QString& name);
-
     QJSEngine& m_engine;
     Component m_component;
 };

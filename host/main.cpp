@@ -20,6 +20,10 @@ struct Command {
 const Command commands[] = {
     {"script", "tessary script FILE.js   run a page script against the components",
      RunScriptCommand, true},
+    {"host",
+     "tessary host [--port N] [--origin URL]... [--no-receiver]   serve the demo editor and let "
+     "browser pages drive the components",
+     RunHostCommand, true},
     {"clean",
      "tessary clean word|excel paste|import \"OPTIONS\" [FILE]   clean Office HTML, print JSON",
      RunCleanCommand, false},

@@ -20,3 +20,13 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $sudo_cmd apt-get update -qq
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The browser tests install their npm packages with npm ci. nodejs from some sources
+# bundles npm; Debian's nodejs does not, so npm comes from its own package only when missing.
+if ! command -v npm > /dev/null 2>&1; then
+  echo "Installing: npm"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get install -y -qq --no-install-recommends npm
+fi

@@ -210,3 +210,23 @@ TEST(RegularFile, ReadsOnlyRegularFilesAndNeverWaitsOnAFifo) {
     EXPECT_FALSE(file.open(folder.file("missing.png")));
     EXPECT_FALSE(file.notRegular());
 }
+
+TEST_F(TempFolderTest, PageFoldersAreWipedOnlyByTheirOwnPage) {
+    const QString first = PrepareTempFolder("page-1");
+    const QString second = PrepareTempFolder("page-2");
+    EXPECT_EQ(first, m_runtime.path() + "/Tessary/page-1/");
+    QFile(first + "picture.png").open(QIODevice::WriteOnly);
+    QFile(second + "other.png").open(QIODevice::WriteOnly);
+    EXPECT_EQ(PrepareTempFolder("page-2"), second);
+    EXPECT_TRUE(QFileInfo::exists(first + "picture.png"));
+    EXPECT_FALSE(QFileInfo::exists(second + "other.png"));
+    EXPECT_EQ(QFileInfo(second).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    EXPECT_THROW(PrepareTempFolder(".."), ScriptError);
+    EXPECT_THROW(PrepareTempFolder("a/b"), ScriptError);
+
+    ScratchFolder elsewhere;
+    elsewhere.write("mine.txt", "x");
+    QFile::link(elsewhere.path(), m_runtime.file("Tessary/page-3"));
+    EXPECT_THROW(PrepareTempFolder("page-3"), ScriptError);
+    EXPECT_TRUE(QFileInfo::exists(elsewhere.file("mine.txt")));
+}
