@@ -7,6 +7,7 @@
 #include "common/ScriptError.h"
 #include "uploader/FileFilter.h"
 #include "uploader/QueueHelpers.h"
+#include "uploader/modSendFile.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -49,7 +50,12 @@ Tessaload::Tessaload(UploadPageState& page, const QString& title, QWidget* paren
     resize(DesignWidth, DesignHeight);
 }
 
-Tessaload::~Tessaload() = default;
+Tessaload::~Tessaload() {
+    // A page that goes away takes its run with it; no reply may come for a window that
+    // no longer exists.
+    if (timerActive())
+        StopTransfer(m_state);
+}
 
 void Tessaload::put_SendUrl(const QString& s_SendUrl) {
     m_sendUrl = s_SendUrl;

@@ -3,6 +3,7 @@
 #include "common/Dispatch.h"
 #include "uploader/UploadState.h"
 
+#include <QIcon>
 #include <QList>
 #include <QPixmap>
 #include <QString>
@@ -126,5 +127,6 @@ private:
     QProgressBar* pbTotal = nullptr;
     QTimer* Timer1 = nullptr;
     QList<QPixmap> m_pictures; // the image list of the progress column
+    QList<QIcon> m_icons;      // the same pictures as the list shows them
     int m_pictureWidth = 0;
 };

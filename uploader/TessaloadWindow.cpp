@@ -166,6 +166,7 @@ void Tessaload::BuildProgressImages() {
     const QFontMetrics metrics(font);
     const QColor face = palette().color(QPalette::Button);
     m_pictures.clear();
+    m_icons.clear();
     m_pictures.reserve(w + 1);
     for (int i = 0; i <= w; ++i) {
         QPixmap picture(w, h);
@@ -185,6 +186,11 @@ void Tessaload::BuildProgressImages() {
         painter.drawLine(0, 0, 0, h);
         painter.end();
         m_pictures.append(picture);
+        // The list is disabled during a run, and its progress must stay readable then.
+        QIcon icon;
+        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Selected})
+            icon.addPixmap(picture, mode);
+        m_icons.append(icon);
     }
 }
 
@@ -214,8 +220,8 @@ void Tessaload::AddRow(qint32 index) {
     row->setText(SeqColumn, QString::number(index));
     row->setText(FilenameColumn, item.ShortName);
     row->setText(FilesizeColumn, item.SizeText);
-    if (!m_pictures.isEmpty())
-        row->setIcon(ProgressColumn, QIcon(m_pictures.first()));
+    if (!m_icons.isEmpty())
+        row->setIcon(ProgressColumn, m_icons.first());
     row->setText(StatusColumn, m_state.Texts.LangWaiting);
     for (int c = MainColumn; c <= StatusColumn; ++c)
         row->setTextAlignment(c, ColumnAlignment[c] | Qt::AlignVCenter);
@@ -235,8 +241,8 @@ void Tessaload::RefreshRow(qint32 index, double fraction) {
     UploadItem& item = m_state.Queue.items[index];
     if (row) {
         const qint32 number = ProgressPictureNumber(fraction);
-        if (number >= 1 && number <= m_pictures.size())
-            row->setIcon(ProgressColumn, QIcon(m_pictures.at(number - 1)));
+        if (number >= 1 && number <= m_icons.size())
+            row->setIcon(ProgressColumn, m_icons.at(number - 1));
         const QString text = statusText(item.Status);
         if (!text.isEmpty())
             row->setText(StatusColumn, text);
