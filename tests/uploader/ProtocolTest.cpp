@@ -1,6 +1,5 @@
 #include "ModalAnswer.h"
 #include "RecordingServer.h"
-#include "platform/ObjectFactory.h"
 #include "tests/support/TestSupport.h"
 #include "uploader/Tessaload.h"
 #include "uploader/modSendFile.h"
@@ -45,7 +44,6 @@ struct Protocol : ::testing::Test {
     QString base;
 
     void SetUp() override {
-        ObjectFactory::instance().ClearFailures();
         control.put_Lang("en");
         control.put_AllowExt("bin|jpg");
         control.put_AllowSize("100000");
@@ -57,10 +55,7 @@ struct Protocol : ::testing::Test {
         QObject::connect(&control, &Tessaload::OnCancel,
                          [this](const QString& f) { events << "OnCancel:" + f; });
     }
-    void TearDown() override {
-        ObjectFactory::instance().ClearFailures();
-        qunsetenv("TESSARY_HTTP_TIMEOUT_MS");
-    }
+    void TearDown() override { qunsetenv("TESSARY_HTTP_TIMEOUT_MS"); }
     QString add(const QString& name, const QByteArray& bytes) {
         const QString path = dir.write(name, bytes);
         EXPECT_TRUE(control.AddFile(path)) << name.toStdString();
@@ -321,16 +316,15 @@ TEST_F(Protocol, FilesThatVanishedOrChangedAreRefusedAndTheRunGoesOn) {
     EXPECT_EQ(page.Transfer.FailCount, 2);
 }
 
-TEST_F(Protocol, ARequestThatCannotBeCreatedRefusesTheFile) {
+TEST_F(Protocol, ARequestThatCannotBeOpenedRefusesTheFile) {
     add("a.bin", "abc");
-    for (const QString& id : ObjectFactory::XmlHttpProgIds())
-        ObjectFactory::instance().SetFailure(id, "no transport");
+    control.put_SendUrl("ftp://127.0.0.1/up?u=1");
     QString question;
     answerRetry(QMessageBox::No, &question);
     control.cmdUpload_Click();
     ASSERT_TRUE(ended());
     EXPECT_EQ(server.count(), 0);
-    EXPECT_EQ(page.Transfer.LastTransferError.left(15), "XMLHTTP-Create:");
+    EXPECT_EQ(page.Transfer.LastTransferError.left(13), "XMLHTTP-Open:");
     EXPECT_EQ(question, "1 files fail! Do you want to retry?");
     EXPECT_EQ(events.last(), "OnUpload:endapart:");
 }
