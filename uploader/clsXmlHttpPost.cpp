@@ -33,18 +33,35 @@ void clsXmlHttpPost::writeText(const QString& text) {
     m_body += TextToBytes(text, m_charset);
 }
 
+QString clsXmlHttpPost::partStart() {
+    const bool first = m_firstPart;
+    m_firstPart = false;
+    return first ? QString() : CrLf;
+}
+
 void clsXmlHttpPost::AddForm(const QString& name, const QString& value) {
-    writeText(CrLf + QStringLiteral("--") + m_boundary + CrLf +
+    writeText(partStart() + QStringLiteral("--") + m_boundary + CrLf +
               QStringLiteral("Content-Disposition: form-data; name=") + Quote + name + Quote +
               CrLf + CrLf + value);
 }
 
-void clsXmlHttpPost::AddFile(const QString& name, const QString& fileName, const QByteArray& data) {
-    writeText(CrLf + QStringLiteral("--") + m_boundary + CrLf +
+void clsXmlHttpPost::writeFileHeader(const QString& name, const QString& fileName) {
+    writeText(partStart() + QStringLiteral("--") + m_boundary + CrLf +
               QStringLiteral("Content-Disposition: form-data; name=") + Quote + name + Quote +
               QStringLiteral("; filename=") + Quote + fileName + Quote + CrLf +
               QStringLiteral("Content-Type: application/octet-stream") + CrLf + CrLf);
+}
+
+void clsXmlHttpPost::AddFile(const QString& name, const QString& fileName, const QByteArray& data) {
+    writeFileHeader(name, fileName);
     m_body += data;
+}
+
+void clsXmlHttpPost::AddFileSpace(const QString& name, const QString& fileName, qsizetype size,
+                                  qsizetype& at) {
+    writeFileHeader(name, fileName);
+    at = m_body.size();
+    m_body.resize(at + size);
 }
 
 void clsXmlHttpPost::AddFileFromPath(const QString& name, const QString& fileName,
@@ -60,8 +77,6 @@ void clsXmlHttpPost::AddFileFromPath(const QString& name, const QString& fileNam
 
 void clsXmlHttpPost::AddEnd() {
     writeText(CrLf + QStringLiteral("--") + m_boundary + QStringLiteral("--") + CrLf);
-    // The first part's leading CR LF is not part of the body.
-    m_body.remove(0, 2);
     m_data = std::move(m_body);
     m_body = QByteArray();
 }

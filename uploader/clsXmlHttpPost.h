@@ -17,6 +17,10 @@ public:
 
     void AddForm(const QString& name, const QString& value);
     void AddFile(const QString& name, const QString& fileName, const QByteArray& data);
+    // A file field whose `size` bytes the caller reads straight into the body, at
+    // `Body()` index `at`: a big block is never held twice.
+    void AddFileSpace(const QString& name, const QString& fileName, qsizetype size, qsizetype& at);
+    QByteArray& Body() { return m_body; }
     // Raises the stream's ScriptError when the file cannot be read.
     void AddFileFromPath(const QString& name, const QString& fileName, const QString& path);
     void AddEnd();
@@ -25,11 +29,15 @@ public:
 
 private:
     void writeText(const QString& text);
+    void writeFileHeader(const QString& name, const QString& fileName);
+    // Every part begins with CR LF except the first: the body starts with the delimiter.
+    QString partStart();
 
     QString m_boundary;
     QString m_charset = QStringLiteral("utf-8");
     QByteArray m_body;
     QByteArray m_data;
+    bool m_firstPart = true;
 };
 
 // "---------------------------7d51" and two pseudo-random numbers of five digits.

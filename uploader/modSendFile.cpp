@@ -48,27 +48,29 @@ void Refuse(UploadPageState& page) {
     t.TotalsDirty = true;
 }
 
-// The bytes of the current block, read when it is due. Empty with `ok` false when the file
-// cannot be opened or read, or no longer has the size it had when it was queued: sending
-// old and new blocks mixed would store a file that never existed.
-QByteArray ReadBlock(UploadPageState& page, bool& ok) {
+// Reads the current block, when it is due, straight into its place in the body. False when
+// the file cannot be opened or read, or no longer has the size it had when it was queued:
+// sending old and new blocks mixed would store a file that never existed.
+bool ReadBlockInto(UploadPageState& page, clsXmlHttpPost& post) {
     const TransferState& t = page.Transfer;
     const UploadItem& item = Current(page);
-    ok = false;
     clsHugeBinaryFile file;
     if (!file.OpenFile(item.LocalPath, false))
-        return {};
+        return false;
     if (file.FileSize() != item.ByteSize)
-        return {};
+        return false;
     const qint64 offset = (t.CurrentBlock - 1) * t.BlockBytes;
     const qint64 expected = std::clamp<qint64>(item.ByteSize - offset, 0, t.BlockBytes);
-    QByteArray block(static_cast<qsizetype>(expected), Qt::Uninitialized);
-    if (expected > 0 &&
-        file.GetDataFromPosition(offset, block, 0, static_cast<qint32>(expected)) != expected)
-        return {};
+    post.reserve(static_cast<qsizetype>(expected) + 1024 + 4 * item.LocalPath.size());
+    post.AddForm(QStringLiteral("originalfile"), item.LocalPath);
+    qsizetype at = 0;
+    post.AddFileSpace(QStringLiteral("uploadfile"), item.LocalPath,
+                      static_cast<qsizetype>(expected), at);
+    if (expected > 0 && file.GetDataFromPosition(offset, post.Body(), static_cast<qint32>(at),
+                                                 static_cast<qint32>(expected)) != expected)
+        return false;
     file.CloseFile();
-    ok = true;
-    return block;
+    return true;
 }
 
 // True when the block request is on its way.
@@ -114,18 +116,12 @@ bool SendBlock(UploadPageState& page) {
     QByteArray body;
     QString contentType;
     try {
-        bool read = false;
-        QByteArray block = ReadBlock(page, read);
-        if (!read) {
+        clsXmlHttpPost post;
+        post.setCharset(t.TextCharset);
+        if (!ReadBlockInto(page, post)) {
             t.LastTransferError = QStringLiteral("ReadFile:") + item.LocalPath;
             return false;
         }
-        clsXmlHttpPost post;
-        post.setCharset(t.TextCharset);
-        post.reserve(block.size() + 1024 + 4 * item.LocalPath.size());
-        post.AddForm(QStringLiteral("originalfile"), item.LocalPath);
-        post.AddFile(QStringLiteral("uploadfile"), item.LocalPath, block);
-        block = QByteArray(); // one copy of the block at a time
         post.AddEnd();
         body = post.Data();
         contentType = post.ContentType();
