@@ -175,6 +175,8 @@ QJSValue ScriptObject::detachEvent(const QString& eventName, const QJSValue& fun
         if (forwarder->eventName().compare(eventName, Qt::CaseInsensitive) == 0 &&
             forwarder->function().strictlyEquals(function)) {
             QObject::disconnect(m_component.object.get(), nullptr, forwarder, nullptr);
+            // Later, as the handler may be detaching itself from inside its own call.
+            forwarder->setParent(nullptr);
             forwarder->deleteLater();
             return Succeeded(m_engine, true);
         }

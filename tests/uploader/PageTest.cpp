@@ -99,10 +99,12 @@ TEST(PageScript, SetsPropertiesAndSeesTheControlsErrors) {
         o.BlockSize = "1024";
         try { o.BlockSize = "3000000"; } catch (e) { print("error " + e.number); }
         try { print(o.SendUrl); } catch (e) { print("write-only " + e.number); }
-        print(o.Version, o.attachEvent("OnUpload", function () {}),
-              o.attachEvent("OnNothing", function () {}));
+        function handler() {}
+        print(o.Version, o.attachEvent("OnUpload", handler),
+              o.attachEvent("OnNothing", handler));
+        print(o.detachEvent("onupload", handler), o.detachEvent("OnUpload", handler));
     )js");
     const CommandResult result = RunCommand(TessaryCommand(), {"script", page});
     EXPECT_EQ(result.exitCode, 0) << result.err.constData();
-    EXPECT_EQ(result.out, "error 6\nwrite-only 438\n3.3.0.0 true false\n");
+    EXPECT_EQ(result.out, "error 6\nwrite-only 438\n3.3.0.0 true false\ntrue false\n");
 }

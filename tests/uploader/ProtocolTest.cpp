@@ -5,9 +5,11 @@
 #include "uploader/modSendFile.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -218,6 +220,16 @@ TEST_F(Protocol, NoToTheRetryQuestionEndsWithWhatArrived) {
     EXPECT_EQ(events, (QStringList{"OnUpload:begin:", "OnUpload:endapart:" + second + "::t2"}));
     EXPECT_EQ(item(1).Status, "errorupload");
     EXPECT_TRUE(control.findChild<QPushButton*>("cmdUpload")->isEnabled());
+    // The timer drew the outcome into the rows; a change of the queue draws them afresh.
+    auto* list = control.findChild<QTreeWidget*>("lvFile");
+    EXPECT_EQ(list->topLevelItem(0)->text(5), "Failure");
+    EXPECT_EQ(list->topLevelItem(1)->text(5), "Success");
+    EXPECT_EQ(control.findChild<QLabel*>("lblTotal")->text(), "Progress: 2/2 0%");
+    list->setCurrentItem(list->topLevelItem(0));
+    control.cmdDel_Click();
+    EXPECT_EQ(list->topLevelItem(0)->text(5), "Waiting");
+    EXPECT_EQ(item(1).Status, "ok");
+    EXPECT_EQ(control.findChild<QLabel*>("lblTotal")->text(), "Progress: 0/1 100%");
 }
 
 TEST_F(Protocol, CancelDuringABlockTellsTheServerOnceTheBlockIsAnswered) {
