@@ -35,6 +35,10 @@ const char* const PagePrelude = R"js(
                     return undefined;
                 if (name === "toString" || name === "valueOf")
                     return function () { return "[object " + String(progId) + "]"; };
+                if (name === "attachEvent" || name === "detachEvent")
+                    return function (eventName, handler) {
+                        return unwrap(object[name](String(eventName), handler));
+                    };
                 var kind = object.memberKind(name);
                 if (kind === "method")
                     return function () {
@@ -90,6 +94,7 @@ PageRunner::~PageRunner() {
 }
 
 int PageRunner::run(const QString& code, const QString& fileName) {
+    m_page.setAddress(fileName);
     const QJSValue result = m_engine.evaluate(code, fileName);
     if (result.isError()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(fileName),

@@ -2,8 +2,10 @@
 
 #include "common/ScriptError.h"
 #include "host/ComponentCall.h"
+#include "host/ScriptEvents.h"
 
 #include <QJSEngine>
+#include <QMetaMethod>
 
 QJSValue Succeeded(QJSEngine& engine, const QJSValue& value) {
     QJSValue outcome = engine.newArray(2);
@@ -72,4 +74,32 @@ QJSValue ScriptObject::call(const QString& name, const QJSValue& arguments) {
     } catch (const ScriptError& error) {
         return Failed(m_engine, error);
     }
+}
+
+QJSValue ScriptObject::attachEvent(const QString& eventName, const QJSValue& function) {
+    QObject* object = m_component.object.get();
+    const QMetaMethod signal = FindEventSignal(*object, eventName);
+    if (!signal.isValid() || !function.isCallable())
+        return Succeeded(m_engine, false);
+    auto* forwarder = new ScriptEventForwarder(eventName, function, this);
+    if (!forwarder->connectTo(object, signal)) {
+        delete forwarder;
+        return Succeeded(m_engine, false);
+    }
+    return Succeeded(m_engine, true);
+}
+
+QJSValue ScriptObject::detachEvent(const QString& eventName, const QJSValue& function) {
+    for (ScriptEventForwarder* forwarder :
+         findChildren<ScriptEventForwarder*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (forwarder->eventName().compare(eventName, Qt::CaseInsensitive) == 0 &&
+            forwarder->function().strictlyEquals(function)) {
+            QObject::disconnect(m_component.object.get(), nullptr, forwarder, nullptr);
+            // Later, as the handler may be detaching itself from inside its own call.
+            forwarder->setParent(nullptr);
+            forwarder->deleteLater();
+            return Succeeded(m_engine, true);
+        }
+    }
+    return Succeeded(m_engine, false);
 }

@@ -22,6 +22,9 @@ public:
     Q_INVOKABLE QJSValue get(const QString& name);
     Q_INVOKABLE QJSValue set(const QString& name, const QJSValue& value);
     Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& arguments);
+    // Page functions called when the object raises an event; [true, attached?].
+    Q_INVOKABLE QJSValue attachEvent(const QString& eventName, const QJSValue& function);
+    Q_INVOKABLE QJSValue detachEvent(const QString& eventName, const QJSValue& function);
 
 private:
     QJSEngine& m_engine;

@@ -58,7 +58,11 @@ std::unique_ptr<QCoreApplication> makeApplication(const Command* command, int& a
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM",
                 qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb;offscreen");
-    return std::make_unique<QApplication>(argc, argv);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    // Component windows (the upload control's) come and go with their pages; closing the
+    // last one must not end the host or the script.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return app;
 }
 
 } // namespace

@@ -48,7 +48,7 @@ export async function startXServer() {
 export async function startHost(tessary, env, args) {
     const child = spawn(tessary, ["host", "--port", "0", ...args], { env, stdio: ["ignore", "pipe", "pipe"] });
     let log = "";
-    child.stderr.on("data", (chunk) => { log += chunk; });
+    child.stderr.on("data", (chunk) => { log += chunk; if (process.env.TESSARY_HOST_LOG) process.stderr.write(chunk); });
     const address = await new Promise((resolve, reject) => {
         let out = "";
         child.stdout.on("data", (chunk) => {
