@@ -46,6 +46,12 @@ public:
     Q_INVOKABLE QString Test() const;
     Q_INVOKABLE void LocalUpload(const QString& s_HTML);
 
+    // Clipboard pastes (ClipboardPaste.cpp).
+    Q_INVOKABLE QString GetClipboardFlag();
+    Q_INVOKABLE void PasteWord(const QString& s_Opt);
+    Q_INVOKABLE void PasteExcel(const QString& s_Opt);
+    Q_INVOKABLE void PasteImage(const QString& s_Opt);
+
 private:
     CallState& state() const;
 
