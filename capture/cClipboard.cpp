@@ -16,6 +16,20 @@ QString ErrorSource() {
     return QStringLiteral("Tessarex.cCustomClipboard");
 }
 
+[[noreturn]] void RaiseUnableToOpen() {
+    throw ScriptError(UnableToOpen, QStringLiteral("Unable to Open Clipboard."), ErrorSource());
+}
+
+// An owner that stops answering in the middle of a read counts as a clipboard that
+// could not be opened.
+template <class Read> auto Guarded(Read read) {
+    try {
+        return read();
+    } catch (const ClipboardUnavailable&) {
+        RaiseUnableToOpen();
+    }
+}
+
 const char* const StandardNames[] = {
     "Text",
     "Bitmap Picture",
@@ -59,7 +73,7 @@ bool cClipboard::ClipboardOpen(qint32 hWndOwner) {
                                          "(DISPLAY is not set); the clipboard needs an X11 or "
                                          "XWayland session."),
                           ErrorSource());
-    throw ScriptError(UnableToOpen, QStringLiteral("Unable to Open Clipboard."), ErrorSource());
+    RaiseUnableToOpen();
 }
 
 void cClipboard::ClipboardClose() {
@@ -116,7 +130,7 @@ std::optional<QByteArray> cClipboard::GetClipboardMemoryHandle(qint32 lFormatId)
     RequireOpen();
     if (!IsDataAvailableForFormat(lFormatId))
         return std::nullopt;
-    return m_backend.data(lFormatId);
+    return Guarded([&] { return m_backend.data(lFormatId); });
 }
 
 bool cClipboard::GetBinaryData(qint32 lFormatId, QByteArray& bData) {
@@ -130,7 +144,7 @@ bool cClipboard::GetBinaryData(qint32 lFormatId, QByteArray& bData) {
 
 bool cClipboard::GetTextData(qint32 lFormatId, QString& sTextOut) {
     if (lFormatId == ClipboardFormat::Text || lFormatId == ClipboardFormat::UnicodeText) {
-        sTextOut = m_backend.text().value_or(QString());
+        sTextOut = Guarded([&] { return m_backend.text(); }).value_or(QString());
         return true;
     }
     QByteArray bytes;

@@ -10,6 +10,10 @@ namespace {
 
 constexpr qint32 CannotOpenClipboard = 521;
 
+[[noreturn]] void RaiseCannotOpen() {
+    throw ScriptError(CannotOpenClipboard, QStringLiteral("Can't open Clipboard"));
+}
+
 void OpenOrRaise(ClipboardBackend& backend) {
     switch (backend.open()) {
     case ClipboardBackend::OpenResult::Ok:
@@ -21,7 +25,7 @@ void OpenOrRaise(ClipboardBackend& backend) {
     case ClipboardBackend::OpenResult::Failed:
         break;
     }
-    throw ScriptError(CannotOpenClipboard, QStringLiteral("Can't open Clipboard"));
+    RaiseCannotOpen();
 }
 
 qint32 Resolve(qint32 format) {
@@ -43,13 +47,21 @@ QImage Clipboard::GetData(qint32 format) {
         return {};
     ClipboardBackend backend;
     OpenOrRaise(backend);
-    return backend.image();
+    try {
+        return backend.image();
+    } catch (const ClipboardUnavailable&) {
+        RaiseCannotOpen();
+    }
 }
 
 QString Clipboard::GetText() {
     ClipboardBackend backend;
     OpenOrRaise(backend);
-    return backend.text().value_or(QString());
+    try {
+        return backend.text().value_or(QString());
+    } catch (const ClipboardUnavailable&) {
+        RaiseCannotOpen();
+    }
 }
 
 void Clipboard::SetData(const QImage& picture) {

@@ -190,7 +190,13 @@ ClipboardBackend::OpenResult ClipboardBackend::open() {
             add(ClipboardFormat::Dib, target);
         } else if (IsFileList(target) && !m_formats.contains(ClipboardFormat::FileList)) {
             // Only a list that names local files is a file list; a copied link is not.
-            if (const auto bytes = readTarget(target)) {
+            std::optional<QByteArray> bytes;
+            try {
+                bytes = readTarget(target);
+            } catch (const ClipboardUnavailable&) {
+                return OpenResult::Failed;
+            }
+            if (bytes) {
                 m_files = FilesFromUriList(*bytes);
                 if (!m_files.isEmpty())
                     add(ClipboardFormat::FileList, target);
@@ -232,9 +238,15 @@ std::optional<QByteArray> ClipboardBackend::readTarget(const QByteArray& target)
         return mime->data(QString::fromUtf8(target));
     }
     QByteArray bytes;
-    if (Selection().read(target, bytes) != X11Selection::Result::Ok)
+    switch (Selection().read(target, bytes)) {
+    case X11Selection::Result::Ok:
+        return bytes;
+    case X11Selection::Result::Refused:
+    case X11Selection::Result::TooLarge:
         return std::nullopt;
-    return bytes;
+    default:
+        throw ClipboardUnavailable();
+    }
 }
 
 std::optional<QByteArray> ClipboardBackend::firstTarget(const QByteArrayList& candidates) {

@@ -24,6 +24,10 @@ inline constexpr qint32 RichText = -16639;
 inline constexpr qint32 FirstRegistered = 0xC000;
 } // namespace ClipboardFormat
 
+// Thrown by the reads when the owner stops answering or the display goes away in the
+// middle of a read: the clipboard could not be opened for that read.
+struct ClipboardUnavailable {};
+
 // The X11 clipboard presented as that format model: standard numbers for text, bitmap,
 // metafiles and the file list, registered names ("HTML Format", "Rich Text Format",
 // "OwnerLink", "ObjectLink" and every other target by its own name) for the rest.
@@ -44,7 +48,8 @@ public:
     // appears, then registered ones.
     const QList<qint32>& formats() const { return m_formats; }
     bool isAvailable(qint32 format) const { return m_formats.contains(format); }
-    // The block of one format, or nothing when it is absent or the owner fails to give it.
+    // The block of one format, or nothing when it is absent or the owner refuses it (or
+    // sends more than the size limit). Reads throw ClipboardUnavailable on a time-out.
     std::optional<QByteArray> data(qint32 format);
     // Plain text as the owner gives it in UTF-8 (or Latin-1 for STRING).
     std::optional<QString> text();
