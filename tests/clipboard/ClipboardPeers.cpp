@@ -66,7 +66,9 @@ QMap<QString, QString> RunPage(const QString& script, int timeoutMs) {
     process.setProcessEnvironment(environment);
     process.start(TessaryCommand(), {QStringLiteral("script"), page});
     EXPECT_TRUE(process.waitForFinished(timeoutMs));
-    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    QString out = QString::fromUtf8(process.readAllStandardOutput());
+    if (out.endsWith(QLatin1Char('\n')))
+        out.chop(1);
     const QString err = QString::fromUtf8(process.readAllStandardError());
     QMap<QString, QString> values;
     values.insert(QStringLiteral("exit"), QString::number(process.exitCode()));
