@@ -180,3 +180,28 @@ TEST_F(Paste, HtmlPasteUploadsLocalAndEmbeddedPictures) {
         EXPECT_TRUE(result["Body"].contains("data:image/png;base64,bm90IGEgcGljdHVyZQ=="));
     }
 }
+
+TEST_F(Paste, PictureSetByThisSystemIsServedToOthersAndReadBackLocally) {
+    QProcess owner;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("QT_QPA_PLATFORM");
+    owner.setProcessEnvironment(environment);
+    owner.start(CLIPBOARD_PICTURE_OWNER);
+    QByteArray out;
+    while (!out.contains("ready\n") && owner.waitForReadyRead(20000))
+        out += owner.readAll();
+    ASSERT_TRUE(out.contains("ready\n")) << out.constData();
+    EXPECT_TRUE(out.startsWith("local=1 1\n")) << out.constData();
+
+    const CommandResult png =
+        RunCommand("xclip", {"-selection", "clipboard", "-o", "-t", "image/png"}, {}, 10000);
+    const QImage served = QImage::fromData(png.out, "PNG");
+    ASSERT_EQ(served.size(), QSize(16, 8));
+    EXPECT_EQ(served.pixel(1, 1), qRgb(255, 0, 0));
+    EXPECT_EQ(served.pixel(12, 6), qRgb(0, 128, 0));
+    const auto result = RunPage("var o = new ActiveXObject('Orvanta.Tessarex');\n"
+                                "print('flag=' + o.GetClipboardFlag());\n");
+    EXPECT_EQ(result["flag"], "1|0|0|0|0|0");
+    owner.kill();
+    owner.waitForFinished();
+}
