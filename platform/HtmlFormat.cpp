@@ -53,10 +53,10 @@ QByteArray MakeHtmlFormat(const QByteArray& raw, const QByteArray& source) {
     if (const qsizetype eol = sourceUrl.indexOf('\r'); eol >= 0)
         sourceUrl.truncate(eol);
     sourceUrl = sourceUrl.trimmed();
-    // Where the fragment lies: the producer's own markers (Firefox writes them), else the
-    // inside of <body> of a whole document (the office suite), else the whole text, which
-    // gets a minimal document around it (Chromium writes only the fragment, after a
-    // charset <meta> that stays in front of the body).
+    // Where the fragment lies: markers the producer kept, else the inside of <body> of a
+    // whole document (the office suite), else the whole text, which gets a minimal
+    // document around it (browsers write only the fragment; Firefox puts a charset
+    // <meta> in front, which stays in front of the body).
     qsizetype start = html.indexOf(StartMarker);
     qsizetype end = start < 0 ? -1 : html.indexOf(EndMarker, start);
     if (start >= 0 && end >= 0) {

@@ -15,7 +15,7 @@ QByteArray Fragment(const QByteArray& block) {
 } // namespace
 
 TEST(HtmlFormat, FragmentsOfEachProducerShapeAreFoundByByteOffsets) {
-    // Chromium: the fragment alone, sometimes after a charset note.
+    // Browsers: the fragment alone, in Firefox after a charset note.
     QByteArray block = MakeHtmlFormat("<meta charset='utf-8'><b>ä</b>", {});
     EXPECT_EQ(Fragment(block), "<b>ä</b>");
     EXPECT_FALSE(block.contains("SourceURL"));
@@ -23,7 +23,7 @@ TEST(HtmlFormat, FragmentsOfEachProducerShapeAreFoundByByteOffsets) {
               "<html>\r\n<meta charset='utf-8'><body>\r\n"
               "<!--StartFragment--><b>ä</b><!--EndFragment-->"
               "\r\n</body>\r\n</html>");
-    // Firefox: its own markers; UTF-16 with a byte-order mark becomes UTF-8.
+    // Markers the producer kept; UTF-16 with a byte-order mark becomes UTF-8.
     const QString marked =
         QStringLiteral("<html><body>\n<!--StartFragment-->€x<!--EndFragment-->\n</body></html>");
     QByteArray utf16("\xff\xfe");
