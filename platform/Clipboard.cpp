@@ -65,7 +65,8 @@ QString Clipboard::GetText() {
 }
 
 void Clipboard::SetData(const QImage& picture) {
-    if (qGuiApp == nullptr || QGuiApplication::platformName() != QLatin1String("xcb"))
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr ||
+        QGuiApplication::platformName() != QLatin1String("xcb"))
         throw ScriptError(CannotOpenClipboard,
                           QStringLiteral("Can't open Clipboard: putting a picture on the "
                                          "clipboard needs the X11 desktop"));

@@ -90,8 +90,14 @@ QByteArray OfficeClass(const QByteArray& descriptor) {
     return {};
 }
 
+// Only a desktop application has a clipboard of its own (tools run a QCoreApplication).
+bool IsX11Application() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr &&
+           QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
 QClipboard* OwnClipboard() {
-    if (qGuiApp == nullptr || QGuiApplication::platformName() != QLatin1String("xcb"))
+    if (!IsX11Application())
         return nullptr;
     QClipboard* clipboard = QGuiApplication::clipboard();
     return clipboard->ownsClipboard() ? clipboard : nullptr;
