@@ -183,9 +183,7 @@ TEST_F(Paste, HtmlPasteUploadsLocalAndEmbeddedPictures) {
 
 TEST_F(Paste, PictureSetByThisSystemIsServedToOthersAndReadBackLocally) {
     QProcess owner;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("QT_QPA_PLATFORM");
-    owner.setProcessEnvironment(environment);
+    owner.setProcessEnvironment(DesktopChildEnvironment());
     owner.start(CLIPBOARD_PICTURE_OWNER);
     QByteArray out;
     while (!out.contains("ready\n") && owner.waitForReadyRead(20000))
