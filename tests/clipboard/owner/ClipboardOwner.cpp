@@ -85,7 +85,13 @@ int main(int argc, char** argv) {
     for (const auto& [name, bytes] : offers)
         offered.push_back({Intern(c, name), bytes});
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
-    xcb_flush(c);
+    // A round trip, so that "ready" means the server has made us the owner.
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr);
+    const bool owns = owner != nullptr && owner->owner == window;
+    std::free(owner);
+    if (!owns)
+        return 1;
     std::puts("ready");
     std::fflush(stdout);
 
