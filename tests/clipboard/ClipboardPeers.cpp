@@ -57,11 +57,14 @@ QString ReceiverProcess::url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
 }
 
-QMap<QString, QString> RunPage(const QString& script, int timeoutMs) {
+QMap<QString, QString> RunPage(const QString& script, int timeoutMs, bool withDisplay) {
     ScratchFolder dir;
     const QString page = dir.write(QStringLiteral("page.js"), script.toUtf8());
     QProcess process;
-    process.setProcessEnvironment(DesktopChildEnvironment());
+    QProcessEnvironment environment = DesktopChildEnvironment();
+    if (!withDisplay)
+        environment.remove(QStringLiteral("DISPLAY"));
+    process.setProcessEnvironment(environment);
     process.start(TessaryCommand(), {QStringLiteral("script"), page});
     EXPECT_TRUE(process.waitForFinished(timeoutMs));
     QString out = QString::fromUtf8(process.readAllStandardOutput());

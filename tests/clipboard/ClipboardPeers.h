@@ -36,7 +36,9 @@ private:
 
 // Runs a page with `tessary script` on the test's X server (xcb platform) and returns
 // its printed "key=value" lines (a value runs to the next line that has a key).
-QMap<QString, QString> RunPage(const QString& script, int timeoutMs = 60000);
+// `withDisplay` false runs it as in a session without X11 (DISPLAY unset).
+QMap<QString, QString> RunPage(const QString& script, int timeoutMs = 60000,
+                               bool withDisplay = true);
 
 // The environment for a child that starts Qt on the X server: without QT_QPA_PLATFORM,
 // and without ASan's strict string checks, which flag xkbcommon's length-bounded strndup

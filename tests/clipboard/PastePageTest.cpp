@@ -203,3 +203,20 @@ TEST_F(Paste, PictureSetByThisSystemIsServedToOthersAndReadBackLocally) {
     owner.kill();
     owner.waitForFinished();
 }
+
+TEST(PasteWithoutDisplay, EveryClipboardMethodSaysThatTheDesktopIsMissing) {
+    const QString page = "var o = new ActiveXObject('Orvanta.Tessarex');\n"
+                         "try { o.GetClipboardFlag(); } catch (e) { print('Flag=' + e.number + ' ' "
+                         "+ e.description); }\n"
+                         "try { o.PasteWord('mode:html'); } catch (e) { print('Html=' + e.number + "
+                         "' ' + e.description); }\n"
+                         "try { o.PasteImage(''); } catch (e) { print('Image=' + e.number + ' ' + "
+                         "e.description); }\n";
+    const auto result = RunPage(page, 60000, false);
+    EXPECT_TRUE(result["Flag"].startsWith("521 Can't open Clipboard: no X11 display"))
+        << result["Flag"].toStdString() << result["stderr"].toStdString();
+    EXPECT_TRUE(result["Html"].startsWith(QString::number(qint32(0x80040623)) +
+                                          " Unable to Open Clipboard. There is no X11 display"))
+        << result["Html"].toStdString();
+    EXPECT_TRUE(result["Image"].startsWith("521 Can't open Clipboard: no X11 display"));
+}
