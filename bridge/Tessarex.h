@@ -47,6 +47,14 @@ public:
     Q_INVOKABLE void LocalUpload(const QString& s_HTML);
     Q_INVOKABLE QString GetFlashHeader(const QString& s_File);
 
+    // Clipboard pastes (ClipboardPaste.cpp).
+    Q_INVOKABLE QString GetClipboardFlag();
+    Q_INVOKABLE void PasteWord(const QString& s_Opt);
+    Q_INVOKABLE void PasteExcel(const QString& s_Opt);
+    Q_INVOKABLE void PasteImage(const QString& s_Opt);
+    Q_INVOKABLE void PasteFileList(const QString& s_Opt);
+    Q_INVOKABLE void QuickFormat();
+
 private:
     CallState& state() const;
 

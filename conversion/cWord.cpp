@@ -193,7 +193,8 @@ QString CleanBodyTail(QString text) {
 
 } // namespace
 
-cWord::cWord(QString& errorText) : m_errorText(errorText) {}
+cWord::cWord(QString& errorText, QString tempFolder)
+    : m_errorText(errorText), m_tempFolder(std::move(tempFolder)) {}
 
 void cWord::OptimizeHTML(const QString& s_DoFlag, const QString& s_HTML, const QString& s_Opt,
                          QString& s_Style, QString& s_Body) {

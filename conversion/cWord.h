@@ -7,7 +7,8 @@
 class cWord {
 public:
     // `errorText` is the page's Error field; the clean-up clears it when it starts.
-    explicit cWord(QString& errorText);
+    // `tempFolder` (ending in "/") is where pictures are written.
+    explicit cWord(QString& errorText, QString tempFolder = {});
 
     // `s_DoFlag` is "paste" or "import" (compared exactly). `s_Style` is written as soon
     // as the style sheet is done, `s_Body` only at the very end, so an engine error
@@ -15,6 +16,14 @@ public:
     void OptimizeHTML(const QString& s_DoFlag, const QString& s_HTML, const QString& s_Opt,
                       QString& s_Style, QString& s_Body);
 
+    // Saves the clipboard's picture into the temporary folder as one file (type from the
+    // option "imgtype": "gif" or "png", else "jpg") and writes its picture HTML into
+    // `s_HTML`. True also when the clipboard holds no picture (`s_HTML` stays "");
+    // false with a message in Error when the picture is a metafile, which this build
+    // cannot render. Clipboard failures raise ScriptError.
+    bool WordPaste2Image(const QString& s_Opt, QString& s_HTML);
+
 private:
     QString& m_errorText;
+    QString m_tempFolder;
 };

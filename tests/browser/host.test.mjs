@@ -123,7 +123,8 @@ describe("the demo editor", () => {
         owner.stdin.end(html);
         try {
             await new Promise((resolve) => setTimeout(resolve, 300));
-            await page.fill("#options", "mode:html");
+            // The reduced clean-up keeps paragraphs, and pictures when asked to.
+            await page.fill("#options", "mode:html;opt2image:1");
             await page.click("#btn-PasteWord");
             await page.waitForFunction(() => document.getElementById("status").value === "ok", null,
                                        { timeout: 60000 });

@@ -1,0 +1,50 @@
+#include "capture/cSaveBitmapAs.h"
+#include "capture/frmHidden.h"
+#include "common/Events.h"
+#include "common/Options.h"
+#include "common/TextHelpers.h"
+#include "conversion/cWord.h"
+#include "platform/Clipboard.h"
+#include "platform/ClipboardBackend.h"
+
+#include <optional>
+
+namespace {
+
+QString PictureType(const QString& options) {
+    const QString type = GetOption(options, QStringLiteral("imgtype"), QString());
+    if (type == QLatin1String("gif") || type == QLatin1String("png"))
+        return type;
+    return QStringLiteral("jpg");
+}
+
+} // namespace
+
+bool cWord::WordPaste2Image(const QString& s_Opt, QString& s_HTML) {
+    LetPendingEventsRun();
+    m_errorText.clear();
+    s_HTML.clear();
+    const QString type = PictureType(s_Opt);
+    const QString path = m_tempFolder + MakeTimestamp() + QLatin1Char('.') + type;
+    frmHidden& form = frmHidden::instance();
+
+    std::optional<qint32> format;
+    for (const qint32 candidate : {ClipboardFormat::Bitmap, ClipboardFormat::EnhancedMetafile,
+                                   ClipboardFormat::MetafilePicture}) {
+        if (Clipboard::GetFormat(candidate)) {
+            format = candidate;
+            break;
+        }
+    }
+    if (!format)
+        return true;
+    if (*format != ClipboardFormat::Bitmap) {
+        m_errorText = QStringLiteral("GDIPlus:The clipboard holds only a metafile picture, which "
+                                     "cannot be converted to a bitmap without the office engine");
+        return false;
+    }
+    form.Picture1.setPicture(Clipboard::GetData(*format));
+    if (cSaveBitmapAs().SavePictureFromHDC(form.Picture1.image(), path))
+        s_HTML += QStringLiteral("<img src=\"") + path + QStringLiteral("\" border=0><br>");
+    return true;
+}
