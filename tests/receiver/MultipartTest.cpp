@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSet>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -53,7 +54,7 @@ TEST(Multipart, FindsTheFileBytesUnchanged) {
     const QByteArray body = ClientBody("C:\\t\\a b.png", bytes);
     ASSERT_EQ(Parse(body, &file), MultipartError::None);
     EXPECT_EQ(file.fileName, QByteArrayView("C:\\t\\a b.png"));
-    EXPECT_EQ(file.content.toByteArray(), bytes);
+    EXPECT_EQ(file.content, bytes);
 
     const QByteArray empty = ClientBody("/home/u/e.png", QByteArray());
     ASSERT_EQ(Parse(empty, &file), MultipartError::None);
@@ -162,8 +163,19 @@ TEST(UploadFolderTest, StoresEachFileUnderAFreshName) {
     }
     EXPECT_EQ(names.size(), 20);
     EXPECT_EQ(QDir(path).entryList(QDir::Files | QDir::Hidden).size(), 20);
-    QByteArray back;
-    EXPECT_TRUE(folder.read(names.begin()->toLatin1(), &back));
-    EXPECT_EQ(back, bytes);
-    EXPECT_FALSE(folder.read("../store", &back));
+    qint64 size = 0;
+    const int fd = folder.openStored(names.begin()->toLatin1(), &size);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(size, bytes.size());
+    if (fd >= 0)
+        ::close(fd);
+    EXPECT_EQ(folder.openStored("../store", &size), -1);
+    // Temporary files are never served, whatever their state.
+    QString temporary, error2;
+    const int written = folder.createTemporary("tmp", &temporary, &error2);
+    ASSERT_GE(written, 0) << error2.toStdString();
+    ::close(written);
+    EXPECT_EQ(folder.openStored(temporary.toLatin1(), &size), -1);
+    folder.discard(temporary);
+    EXPECT_EQ(QDir(path).entryList(QDir::Files | QDir::Hidden).size(), 20);
 }
