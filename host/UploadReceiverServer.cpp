@@ -8,6 +8,7 @@
 #include <cstring>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <strings.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -392,7 +393,8 @@ int ReceiverServer::handle(MHD_Connection* connection, const char* url, const ch
             *requestContext = nullptr;
             return Refuse(connection, 400, "malformed request target");
         }
-        if (std::strcmp(method, "GET") == 0 || std::strcmp(method, "HEAD") == 0)
+        // The cancel notification of the block sender may spell its method "Get".
+        if (strcasecmp(method, "GET") == 0 || std::strcmp(method, "HEAD") == 0)
             return serveFile(connection, url);
         return startRequest(connection, method, requestContext);
     }
