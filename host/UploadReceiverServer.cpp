@@ -566,6 +566,10 @@ int ReceiverServer::finishUpload(MHD_Connection* connection, ReceiverRequest* re
     }
     case ReceiverRequest::Kind::NextBlock: {
         PartialUploads::Partial* partial = m_partials.find(request->partialId);
+        if (!partial) {
+            abandon(request);
+            return Refuse(connection, 404, "no such upload");
+        }
         partial->busy = false;
         partial->size += request->received;
         partial->lastActivityMs = NowMs();
