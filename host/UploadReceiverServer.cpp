@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 struct ReceiverRequest;
 
@@ -20,6 +21,7 @@ struct ReceiverConnection {
     // The upload under way; the library does not always report the end of a request whose
     // client went away, but it always reports the end of the connection.
     ReceiverRequest* request = nullptr;
+    qint64 endSeenMs = -1; // when the client was first seen to have sent its last byte
     qint64 headStartMs = 0;
     bool inHead = false;
     bool evicted = false;
@@ -283,10 +285,35 @@ void ReceiverServer::run() {
         const qint64 now = NowMs();
         while (!m_heads.empty() && now - m_heads.front()->headStartMs >= m_settings.headTimeoutMs)
             evict(m_heads.front());
+        dropVanishedSenders(now);
         if (now >= nextExpiry) {
             m_partials.expire(now, m_settings.partialExpiryMs);
             nextExpiry = now + 1000;
         }
+    }
+}
+
+// A client that ends its side in the middle of a body can send nothing more, but the
+// library keeps waiting for the rest until the idle time-out. Once the client's end has
+// been read (nothing left to peek, and the peer closed) and the request is still not
+// complete a little later, the connection goes, and with it the temporary file.
+void ReceiverServer::dropVanishedSenders(qint64 now) {
+    constexpr qint64 GraceMs = 500;
+    std::vector<ReceiverConnection*> vanished;
+    for (ReceiverConnection* slot : m_uploading) {
+        char probe = 0;
+        const ssize_t n = ::recv(slot->fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n != 0) {
+            slot->endSeenMs = -1;
+        } else if (slot->endSeenMs < 0) {
+            slot->endSeenMs = now;
+        } else if (now - slot->endSeenMs >= GraceMs) {
+            vanished.push_back(slot);
+        }
+    }
+    for (ReceiverConnection* slot : vanished) {
+        m_uploading.erase(slot);
+        evict(slot);
     }
 }
 
@@ -344,6 +371,7 @@ void ReceiverServer::connectionClosed(void** context) {
         abandon(slot->request);
         delete slot->request;
     }
+    m_uploading.erase(slot);
     headEnded(slot);
     if (!slot->evicted)
         --m_liveConnections;
@@ -358,8 +386,10 @@ void ReceiverServer::requestCompleted(MHD_Connection* connection, void** request
         auto* request = static_cast<ReceiverRequest*>(*requestContext);
         if (!request->finished || !completed)
             abandon(request);
-        if (slot && slot->request == request)
+        if (slot && slot->request == request) {
             slot->request = nullptr;
+            m_uploading.erase(slot);
+        }
         delete request;
     }
     *requestContext = nullptr;
@@ -524,8 +554,11 @@ int ReceiverServer::startUpload(MHD_Connection* connection, void** requestContex
         raw->received += bytes.size();
         return true;
     });
-    if (ReceiverConnection* slot = SlotOf(connection))
+    if (ReceiverConnection* slot = SlotOf(connection)) {
         slot->request = request.get();
+        slot->endSeenMs = -1;
+        m_uploading.insert(slot);
+    }
     *requestContext = request.release();
     return MHD_YES;
 }

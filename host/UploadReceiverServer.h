@@ -7,6 +7,7 @@
 #include <functional>
 #include <list>
 #include <thread>
+#include <unordered_set>
 
 struct MHD_Daemon;
 struct MHD_Connection;
@@ -39,6 +40,7 @@ public:
 private:
     void run();
     void evict(ReceiverConnection* slot);
+    void dropVanishedSenders(qint64 now);
     void headStarted(ReceiverConnection* slot);
     void headEnded(ReceiverConnection* slot);
     int startRequest(MHD_Connection* connection, const char* method, void** requestContext);
@@ -58,6 +60,8 @@ private:
     int m_liveConnections = 0;
     // Connections whose request head is not complete yet, oldest head first.
     std::list<ReceiverConnection*> m_heads;
+    // Connections in the middle of an upload's body.
+    std::unordered_set<ReceiverConnection*> m_uploading;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };

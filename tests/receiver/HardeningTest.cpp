@@ -47,7 +47,7 @@ qint64 ProcessCpuMs() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
-qint64 ResidentKb() {
+[[maybe_unused]] qint64 ResidentKb() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
@@ -182,3 +182,17 @@ TEST_F(Hardening, MemoryDoesNotGrowWithTheBody) {
     EXPECT_EQ(QFileInfo(store + "/" + names.first()).size(), ContentBytes);
 }
 #endif
+
+TEST_F(Hardening, AClientThatEndsInTheMiddleOfItsBodyLeavesNothing) {
+    open();
+    const QByteArray request = UploadRequest("/t/a.png", QByteArray(200000, 'h'));
+    BlockingSocket socket(port);
+    ASSERT_TRUE(socket.send(request.left(request.size() / 2)));
+    socket.shutdownSending();
+    bool closed = false;
+    socket.readUntilClosed(5000, &closed);
+    EXPECT_TRUE(closed);
+    for (int i = 0; i < 50 && !entries().isEmpty(); ++i)
+        QThread::msleep(100);
+    EXPECT_EQ(entries(), QStringList());
+}

@@ -213,11 +213,12 @@ TEST_F(Receiver, MalformedRequestsGetRefusedAndWriteNothing) {
         ASSERT_TRUE(socket.waitForBytesWritten(5000));
         socket.abort();
     }
-    // The receiver notices on its own thread.
-    QThread::msleep(300);
     const RawExchange last = Exchange(port, good, 1, false);
     ASSERT_EQ(last.answers.size(), 1);
     EXPECT_EQ(last.answers[0].status, 200);
+    // The receiver notices the vanished client on its own thread.
+    for (int i = 0; i < 100 && stored().size() != 2; ++i)
+        QThread::msleep(100);
     EXPECT_EQ(stored().size(), 2) << stored().join(" ").toStdString();
     EXPECT_EQ(Tree(scratch.path()).size(), before.size() + 2);
 }
