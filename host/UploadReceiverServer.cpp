@@ -275,6 +275,8 @@ bool ReceiverServer::listen(quint16 port, QString* error) {
 
 void ReceiverServer::run() {
     qint64 nextExpiry = NowMs() + 1000;
+    // The loop turns for every read of a busy upload; these checks need not.
+    qint64 nextVanishedCheck = 0;
     while (!m_stop) {
         // Wake for the oldest head's deadline, and now and then for the stop request.
         qint64 wait = 200;
@@ -285,7 +287,10 @@ void ReceiverServer::run() {
         const qint64 now = NowMs();
         while (!m_heads.empty() && now - m_heads.front()->headStartMs >= m_settings.headTimeoutMs)
             evict(m_heads.front());
-        dropVanishedSenders(now);
+        if (now >= nextVanishedCheck) {
+            dropVanishedSenders(now);
+            nextVanishedCheck = now + 100;
+        }
         if (now >= nextExpiry) {
             m_partials.expire(now, m_settings.partialExpiryMs);
             nextExpiry = now + 1000;
