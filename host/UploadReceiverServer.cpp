@@ -569,6 +569,9 @@ int ReceiverServer::startUpload(MHD_Connection* connection, void** requestContex
 }
 
 int ReceiverServer::finishUpload(MHD_Connection* connection, ReceiverRequest* request) {
+    // The body is whole: a client that half-closed now waits for its answer.
+    if (ReceiverConnection* slot = SlotOf(connection))
+        m_uploading.erase(slot);
     const MultipartError error =
         request->writeFailed ? MultipartError::None : request->reader->finish();
     const bool closed = ::close(request->fd) == 0;
