@@ -18,7 +18,9 @@ void OnStopSignal(int) {
 }
 
 int Usage() {
-    std::fputs("usage: tessary receiver [--port N] [--folder DIR] [--base-url URL]\n", stderr);
+    std::fputs(
+        "usage: tessary receiver [--port N] [--folder DIR] [--base-url URL] [--max-body-mb N]\n",
+        stderr);
     return 2;
 }
 
@@ -28,6 +30,7 @@ int RunReceiverCommand(const QStringList& arguments) {
     quint16 port = 0;
     QString folder = QStringLiteral("uploads");
     QString baseUrl;
+    UploadReceiver::Settings settings;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& option = arguments.at(i);
         if (i + 1 >= arguments.size())
@@ -43,12 +46,19 @@ int RunReceiverCommand(const QStringList& arguments) {
             folder = value;
         } else if (option == QLatin1String("--base-url") && !value.isEmpty()) {
             baseUrl = value;
+        } else if (option == QLatin1String("--max-body-mb")) {
+            bool ok = false;
+            const qint64 megabytes = value.toLongLong(&ok);
+            if (!ok || megabytes < 1 || megabytes > (qint64(1) << 40))
+                return Usage();
+            settings.maxBodyBytes = megabytes * 1024 * 1024;
         } else {
             return Usage();
         }
     }
 
     UploadReceiver receiver;
+    receiver.setSettings(settings);
     receiver.setBaseUrl(baseUrl);
     QString error;
     if (!receiver.open(folder, port, &error)) {

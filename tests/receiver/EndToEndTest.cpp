@@ -244,8 +244,24 @@ TEST(EndToEnd, ReceiverCommandLine) {
             "Y");
         EXPECT_EQ(receiver.stop(), 0);
     }
+    // The body limit is the operator's too.
+    {
+        ReceiverProcess receiver({"--folder", dir.file("small"), "--max-body-mb", "1"});
+        const QByteArray fits(1024 * 1024 - 1000, 'f');
+        const QByteArray over(1024 * 1024, 'o');
+        const RawExchange small =
+            Exchange(receiver.port, UploadRequest("/t/s.bin", fits), 1, false);
+        ASSERT_EQ(small.answers.size(), 1);
+        EXPECT_EQ(small.answers[0].status, 200);
+        const RawExchange large = Exchange(receiver.port, UploadRequest("/t/l.bin", over));
+        ASSERT_EQ(large.answers.size(), 1);
+        EXPECT_EQ(large.answers[0].status, 413);
+        EXPECT_EQ(QDir(dir.file("small")).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        EXPECT_EQ(receiver.stop(), 0);
+    }
     for (const QStringList& wrong :
-         {QStringList{"--port"}, QStringList{"--port", "70000"}, QStringList{"--bogus", "1"}}) {
+         {QStringList{"--port"}, QStringList{"--port", "70000"}, QStringList{"--bogus", "1"},
+          QStringList{"--max-body-mb", "0"}, QStringList{"--max-body-mb", "1x"}}) {
         const CommandResult result = RunCommand(TessaryCommand(), QStringList{"receiver"} + wrong);
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_TRUE(result.err.contains("usage:"));

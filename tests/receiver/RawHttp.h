@@ -70,17 +70,20 @@ inline RawExchange Exchange(quint16 port, const QByteArray& request, int wanted 
     return exchange;
 }
 
-inline QByteArray PostHead(qsizetype length, const QByteArray& contentType,
-                           const QByteArray& extra = {}) {
-    return "POST /upload?x=1&action=local&type=local&rnd=001 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+inline QByteArray
+PostHead(qsizetype length, const QByteArray& contentType, const QByteArray& extra = {},
+         const QByteArray& target = "/upload?x=1&action=local&type=local&rnd=001") {
+    return "POST " + target +
+           " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
            "Content-Type: " +
            contentType + "\r\nContent-Length: " + QByteArray::number(length) + "\r\n" + extra +
            "\r\n";
 }
 
 // A whole upload the way the upload run sends it.
-inline QByteArray UploadRequest(const QByteArray& fileName, const QByteArray& bytes,
-                                const QByteArray& extra = {}) {
+inline QByteArray
+UploadRequest(const QByteArray& fileName, const QByteArray& bytes, const QByteArray& extra = {},
+              const QByteArray& target = "/upload?x=1&action=local&type=local&rnd=001") {
     const QByteArray token = "7d510421399871";
     const QByteArray delimiter = "-----------------------------" + token;
     const QByteArray body = delimiter +
@@ -90,6 +93,7 @@ inline QByteArray UploadRequest(const QByteArray& fileName, const QByteArray& by
                             fileName + "\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
                             bytes + "\r\n" + delimiter + "--\r\n";
     return PostHead(body.size(),
-                    "multipart/form-data; boundary=---------------------------" + token, extra) +
+                    "multipart/form-data; boundary=---------------------------" + token, extra,
+                    target) +
            body;
 }
