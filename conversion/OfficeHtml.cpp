@@ -2,6 +2,7 @@
 
 #include "common/RegExp.h"
 #include "common/RegexOps.h"
+#include "conversion/TagBlanks.h"
 
 using namespace Qt::StringLiterals;
 
@@ -210,7 +211,7 @@ QString StripFormattingAttributes(QString text) {
 }
 
 QString CollapseBlanksInTags(QString text) {
-    RegexReplaceUntilStableInPlace(text, uR"re((<\w[^>]*?)\s\s+([^>]*?>))re"_s, u"$1 $2"_s);
+    CollapseBlankRunsInTags(text);
     RegexReplaceInPlace(text, uR"re((<\w[^>]*?)\s>)re"_s, u"$1>"_s);
     return text;
 }

@@ -186,8 +186,7 @@ QString CleanBodyModeTwo(QString text, const QString& s_DoFlag, const WordOption
 // 58-60. Tidies tags, drops empty spans and fonts level by level, keeps the height of
 // empty paragraphs. "<p" followed by a blank or ">" is written "(?:\s[^>]*?)??" rather
 // than with a look-ahead (the same tags, tried in the same order: the ">" that must come
-// next does the look-ahead's work), and the element name is spelt out rather than
-// referred back to, so that the linear-time engine can run these.
+// next does the look-ahead's work), so that the linear-time engine can run it.
 QString CleanBodyTail(QString text) {
     RegexReplaceInPlace(text, uR"re((<\w+)\s+>)re"_s, u"$1>"_s);
     RegexReplaceUntilStableInPlace(

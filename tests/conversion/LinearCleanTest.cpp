@@ -2,6 +2,7 @@
 #include "common/RegexOps.h"
 #include "common/TextHelpers.h"
 #include "conversion/OfficeHtml.h"
+#include "conversion/TagBlanks.h"
 #include "conversion/WordSmartTags.h"
 #include "tests/conversion/CleanResult.h"
 
@@ -175,7 +176,8 @@ struct EngineResult {
     }
 };
 
-EngineResult RunEngine(const RegExpUseRecorder::Use& use, const QString& text, bool backtrackingOnly) {
+EngineResult RunEngine(const RegExpUseRecorder::Use& use, const QString& text,
+                       bool backtrackingOnly) {
     RegExp regExp;
     regExp.Pattern = use.pattern;
     regExp.IgnoreCase = use.ignoreCase;
@@ -266,6 +268,12 @@ QList<RewrittenStep> RewrittenSteps() {
          }},
         {"empty spans and fonts", uR"re(<(span|font)(?=[\s\>])[^>]*?></\1>)re"_s, u""_s, true,
          pattern(uR"re(<span(?:\s[^>]*?)??></span>|<font(?:\s[^>]*?)??></font>)re"_s, u""_s, true)},
+        {"blank runs in tags", uR"re((<\w[^>]*?)\s\s+([^>]*?>))re"_s, u"$1 $2"_s, true,
+         [](const QString& text) {
+             QString copy = text;
+             CollapseBlankRunsInTags(copy);
+             return copy;
+         }},
         {"empty paragraphs", uR"re((<p(?=[\s\>])[^>]*?>)(</p>))re"_s, u"$1&nbsp;$2"_s, false,
          pattern(uR"re((<p(?:\s[^>]*?)??>)(</p>))re"_s, u"$1&nbsp;$2"_s)},
         {"x:str", uR"re((<table(?=\s)[^>]*?)\sx:str([^>]*?>))re"_s, u"$1$2"_s, false,
@@ -290,6 +298,16 @@ TEST(LinearClean, RewrittenStepsGiveWhatThePatternsAsFirstWrittenGive) {
                u"<p\u3000></p><p\u2028></p><pre></p><p></p>"_s,
                u"<table x:str><table\tx:str x:str><tablex:str>"_s,
                u"<b style='' lang=x><i style=\" \t\"><u style='\"><s style=\"'>"_s};
+    // Nesting and near misses from a few pieces, where the order of deletions matters.
+    const char* const nesting[] = {"<span",   "<font",   "<SPAN",   " ", "\t", "\u3000", ">",
+                                   "</span>", "</font>", "</Span>", "x", "<",  "<a",     "  "};
+    QRandomGenerator random(22122026);
+    for (int n = 0; n < 3000; ++n) {
+        QString text;
+        for (int i = random.bounded(40); i >= 0; --i)
+            text += QString::fromUtf8(nesting[random.bounded(int(std::size(nesting)))]);
+        inputs.append(text);
+    }
     for (const RewrittenStep& step : RewrittenSteps()) {
         for (const QString& input : std::as_const(inputs)) {
             ASSERT_EQ(step.now(input), Backtracking(input, step.originalPattern,
