@@ -371,7 +371,24 @@ LinearSubject::LinearSubject(const QString& text) : m_bytes(text.size(), Qt::Uni
     const char16_t* from = reinterpret_cast<const char16_t*>(text.utf16());
     char* to = m_bytes.data();
     const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
+    qsizetype i = 0;
+    // Blocks of ASCII, the usual case, are narrowed without a test per unit.
+    constexpr qsizetype Block = 16;
+    for (; i + Block <= size; i += Block) {
+        char16_t any = 0;
+        for (qsizetype k = 0; k < Block; ++k)
+            any |= from[i + k];
+        if (any < 0x80) {
+            for (qsizetype k = 0; k < Block; ++k)
+                to[i + k] = char(from[i + k]);
+            continue;
+        }
+        for (qsizetype k = 0; k < Block; ++k) {
+            const char16_t unit = from[i + k];
+            to[i + k] = unit < 0x80 ? char(unit) : KindByte(unit);
+        }
+    }
+    for (; i < size; ++i) {
         const char16_t unit = from[i];
         to[i] = unit < 0x80 ? char(unit) : KindByte(unit);
     }
