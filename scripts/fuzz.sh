@@ -39,7 +39,7 @@ if [ "$long" = 1 ]; then
   status=0
   # A 4 MB clean-up takes well under a second; 20 s (sanitizers on) means it is not linear.
   "$build/tests/fuzz/clean_long_fuzzer" -dict="$root/tests/fuzz/clean.dict" \
-    -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -max_len=4096 \
+    -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -max_len=4096 -len_control=0 -report_slow_units=20 \
     -print_final_stats=1 -artifact_prefix="$root/tests/fuzz/crashers-long/" "$work" || status=$?
   [ "$status" = 0 ] || echo "fuzz.sh: the fuzzer stopped on a finding (exit $status); see tests/fuzz/crashers-long/" >&2
   exit "$status"
