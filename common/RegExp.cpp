@@ -1,5 +1,6 @@
 #include "common/RegExp.h"
 
+#include "common/LinearRegex.h"
 #include "common/PatternTranslation.h"
 #include "common/ScriptError.h"
 
@@ -7,13 +8,18 @@
 #include <pcre2.h>
 
 #include <QHash>
+#include <QVarLengthArray>
+#include <optional>
 
 // A compiled pattern, shared by every RegExp of the thread that uses the same pattern
-// and flags. Compiling is the costly part; matching keeps no state in it.
+// and flags. Compiling is the costly part; matching keeps no state in it. Patterns that
+// RE2 can run go there, so that no text makes them slower than linear; the backtracking
+// engine keeps those with look-around or back-references.
 class CompiledPattern {
 public:
     pcre2_code_16* code = nullptr;
     quint32 captureCount = 0;
+    std::unique_ptr<LinearRegex> linear;
     ~CompiledPattern() { pcre2_code_free_16(code); }
 };
 
@@ -53,10 +59,10 @@ MatchResources& ThreadMatchResources() {
 using PatternCache = QHash<QString, std::shared_ptr<const CompiledPattern>>;
 
 std::shared_ptr<const CompiledPattern> Compile(const QString& pattern, bool ignoreCase,
-                                               bool multiLine) {
+                                               bool multiLine, bool backtrackingOnly) {
     thread_local PatternCache cache;
-    const QString key =
-        QString(QChar(ignoreCase ? u'i' : u'-')) + QChar(multiLine ? u'm' : u'-') + pattern;
+    const QString key = QString(QChar(ignoreCase ? u'i' : u'-')) + QChar(multiLine ? u'm' : u'-') +
+                        QChar(backtrackingOnly ? u'b' : u'-') + pattern;
     if (auto found = cache.constFind(key); found != cache.constEnd())
         return *found;
 
@@ -81,9 +87,15 @@ std::shared_ptr<const CompiledPattern> Compile(const QString& pattern, bool igno
                               .arg(QString::fromUtf16(reinterpret_cast<char16_t*>(message)))
                               .arg(errorOffset));
     }
-    // Without JIT the interpreter still gives the same results, only slower.
-    pcre2_jit_compile_16(compiled->code, PCRE2_JIT_COMPLETE);
     pcre2_pattern_info_16(compiled->code, PCRE2_INFO_CAPTURECOUNT, &compiled->captureCount);
+    // The backtracking engine has checked the syntax and counted the groups; RE2 reads
+    // "^" and "$" of multi-line patterns its own way, so those stay.
+    if (!multiLine && !backtrackingOnly)
+        compiled->linear =
+            LinearRegex::Compile(translated, ignoreCase, int(compiled->captureCount));
+    // Without JIT the interpreter still gives the same results, only slower.
+    if (!compiled->linear)
+        pcre2_jit_compile_16(compiled->code, PCRE2_JIT_COMPLETE);
 
     if (cache.size() >= CacheCapacity)
         cache.clear();
@@ -92,16 +104,26 @@ std::shared_ptr<const CompiledPattern> Compile(const QString& pattern, bool igno
 }
 
 // Runs the pattern once from `offset`; false when nothing matches. Limits become errors.
+// Only the first `wantedGroups` spans (the whole match counting as one) are filled in.
 class Matcher {
 public:
-    Matcher(const CompiledPattern& pattern, const QString& subject)
+    Matcher(const CompiledPattern& pattern, const QString& subject, quint32 wantedGroups)
         : m_pattern(pattern), m_subject(subject),
-          m_data(pcre2_match_data_create_from_pattern_16(pattern.code, nullptr)) {}
+          m_wantedGroups(qMin(wantedGroups, pattern.captureCount + 1)),
+          m_spans(2 * qsizetype(m_wantedGroups)) {
+        if (pattern.linear)
+            m_linearSubject.emplace(subject);
+        else
+            m_data = pcre2_match_data_create_from_pattern_16(pattern.code, nullptr);
+    }
     ~Matcher() { pcre2_match_data_free_16(m_data); }
     Matcher(const Matcher&) = delete;
     Matcher& operator=(const Matcher&) = delete;
 
     bool find(qsizetype offset) {
+        if (m_pattern.linear)
+            return m_pattern.linear->find(*m_linearSubject, offset, int(m_wantedGroups),
+                                          m_spans.data());
         MatchResources& resources = ThreadMatchResources();
         const auto subject = reinterpret_cast<PCRE2_SPTR16>(m_subject.utf16());
         const auto length = static_cast<PCRE2_SIZE>(m_subject.size());
@@ -122,27 +144,30 @@ public:
                               QStringLiteral("Regular expression too complex for this text (%1)")
                                   .arg(QString::fromUtf16(reinterpret_cast<char16_t*>(message))));
         }
-        m_ovector = pcre2_get_ovector_pointer_16(m_data);
+        const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(m_data);
+        for (qsizetype i = 0; i < m_spans.size(); ++i)
+            m_spans[i] = ovector[i] == PCRE2_UNSET ? -1 : static_cast<qsizetype>(ovector[i]);
         return true;
     }
 
-    qsizetype start() const { return static_cast<qsizetype>(m_ovector[0]); }
-    qsizetype end() const { return static_cast<qsizetype>(m_ovector[1]); }
+    qsizetype start() const { return m_spans[0]; }
+    qsizetype end() const { return m_spans[1]; }
     quint32 groupCount() const { return m_pattern.captureCount; }
     // An unset group reads as an empty view.
     QStringView group(quint32 index) const {
-        const PCRE2_SIZE from = m_ovector[2 * index];
-        if (from == PCRE2_UNSET)
+        const qsizetype from = m_spans[2 * index];
+        if (from < 0)
             return {};
-        return QStringView(m_subject).mid(static_cast<qsizetype>(from),
-                                          static_cast<qsizetype>(m_ovector[2 * index + 1] - from));
+        return QStringView(m_subject).mid(from, m_spans[2 * index + 1] - from);
     }
 
 private:
     const CompiledPattern& m_pattern;
     const QString& m_subject;
-    pcre2_match_data_16* m_data;
-    PCRE2_SIZE* m_ovector = nullptr;
+    quint32 m_wantedGroups;
+    QVarLengthArray<qsizetype, 32> m_spans;
+    std::optional<LinearSubject> m_linearSubject;
+    pcre2_match_data_16* m_data = nullptr;
 };
 
 // A replacement template, cut once into literal pieces and references.
@@ -203,6 +228,7 @@ public:
             if (kind != Kind::Literal) {
                 flush(literal);
                 m_pieces.append({kind, QString(), group});
+                m_highestGroup = qMax(m_highestGroup, group);
             }
             i += used;
         }
@@ -231,6 +257,8 @@ public:
         }
     }
 
+    quint32 highestGroup() const { return m_highestGroup; }
+
 private:
     void flush(QString& literal) {
         if (!literal.isEmpty())
@@ -239,14 +267,15 @@ private:
     }
 
     QList<Piece> m_pieces;
+    quint32 m_highestGroup = 0;
 };
 
 // Walks the matches the way the runtime does: after an empty match the search moves on
 // by one code unit.
 template <typename OnMatch>
 void ForEachMatch(const CompiledPattern& pattern, const QString& subject, bool global,
-                  OnMatch onMatch) {
-    Matcher matcher(pattern, subject);
+                  quint32 wantedGroups, OnMatch onMatch) {
+    Matcher matcher(pattern, subject, wantedGroups);
     qsizetype offset = 0;
     while (offset <= subject.size() && matcher.find(offset)) {
         onMatch(matcher);
@@ -258,11 +287,32 @@ void ForEachMatch(const CompiledPattern& pattern, const QString& subject, bool g
 
 } // namespace
 
+namespace {
+thread_local RegExpUseRecorder* t_recorder = nullptr;
+}
+
+RegExpUseRecorder::RegExpUseRecorder() : m_outer(t_recorder) {
+    t_recorder = this;
+}
+
+RegExpUseRecorder::~RegExpUseRecorder() {
+    t_recorder = m_outer;
+}
+
 RegExp::RegExp() = default;
 RegExp::~RegExp() = default;
 
 std::shared_ptr<const CompiledPattern> RegExp::compiled() {
-    return Compile(Pattern, IgnoreCase, MultiLine);
+    if (t_recorder) {
+        const RegExpUseRecorder::Use use{Pattern, IgnoreCase, MultiLine};
+        if (!t_recorder->m_uses.contains(use))
+            t_recorder->m_uses.append(use);
+    }
+    return Compile(Pattern, IgnoreCase, MultiLine, BacktrackingOnly);
+}
+
+bool RegExp::RunsInLinearTime() {
+    return compiled()->linear != nullptr;
 }
 
 QString RegExp::Replace(const QString& text, const QString& replaceTemplate) {
@@ -275,7 +325,7 @@ bool RegExp::ReplaceInto(const QString& text, const QString& replaceTemplate, QS
     const ReplaceTemplate expansion(replaceTemplate, pattern->captureCount);
     qsizetype copiedUpTo = 0;
     bool matched = false;
-    ForEachMatch(*pattern, text, Global, [&](const Matcher& match) {
+    ForEachMatch(*pattern, text, Global, expansion.highestGroup() + 1, [&](const Matcher& match) {
         if (!matched) {
             // Keeps the capacity `out` already has.
             out.resize(0);
@@ -294,7 +344,7 @@ bool RegExp::ReplaceInto(const QString& text, const QString& replaceTemplate, QS
 QList<RegExpMatch> RegExp::Execute(const QString& text) {
     const auto pattern = compiled();
     QList<RegExpMatch> matches;
-    ForEachMatch(*pattern, text, Global, [&](const Matcher& match) {
+    ForEachMatch(*pattern, text, Global, pattern->captureCount + 1, [&](const Matcher& match) {
         RegExpMatch found;
         found.firstIndex = match.start();
         found.value = match.group(0).toString();
@@ -307,6 +357,6 @@ QList<RegExpMatch> RegExp::Execute(const QString& text) {
 
 bool RegExp::Test(const QString& text) {
     const auto pattern = compiled();
-    Matcher matcher(*pattern, text);
+    Matcher matcher(*pattern, text, 1);
     return matcher.find(0);
 }

@@ -35,6 +35,9 @@ public:
     bool IgnoreCase = false;
     bool Global = false;
     bool MultiLine = false;
+    // Keeps the pattern on the backtracking engine, so that tests can hold the two engines'
+    // results side by side.
+    bool BacktrackingOnly = false;
 
     QString Replace(const QString& text, const QString& replaceTemplate);
     // Replace that builds the result in `out`, reusing its memory; false (and `out` left
@@ -43,6 +46,33 @@ public:
     QList<RegExpMatch> Execute(const QString& text);
     bool Test(const QString& text);
 
+    // Whether this pattern runs on the linear-time engine: no text, however it is built,
+    // makes its matching slower than proportional to the text's length.
+    bool RunsInLinearTime();
+
 private:
     std::shared_ptr<const CompiledPattern> compiled();
+};
+
+// While one exists, every pattern (with its case flag) that RegExp objects of this thread
+// run is listed once, in the order of first use: lets tests and benchmarks see which
+// patterns a pipeline uses without keeping a second list of them.
+class RegExpUseRecorder {
+public:
+    struct Use {
+        QString pattern;
+        bool ignoreCase = false;
+        bool multiLine = false;
+        bool operator==(const Use&) const = default;
+    };
+    RegExpUseRecorder();
+    ~RegExpUseRecorder();
+    RegExpUseRecorder(const RegExpUseRecorder&) = delete;
+    RegExpUseRecorder& operator=(const RegExpUseRecorder&) = delete;
+    const QList<Use>& uses() const { return m_uses; }
+
+private:
+    friend class RegExp;
+    QList<Use> m_uses;
+    RegExpUseRecorder* m_outer;
 };

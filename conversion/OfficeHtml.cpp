@@ -2,12 +2,17 @@
 
 #include "common/RegExp.h"
 #include "common/RegexOps.h"
+#include "conversion/TagBlanks.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-bool MarkerAt(const QString& text, qsizetype at, QLatin1StringView marker) {
+// Whether the lower-case ASCII `marker` stands at `at`, ASCII letters of the text
+// compared without regard to case; a marker running past the end is not there.
+template <typename Marker> bool MarkerAt(const QString& text, qsizetype at, const Marker& marker) {
+    if (at + marker.size() > text.size())
+        return false;
     for (qsizetype i = 0; i < marker.size(); ++i) {
         char16_t c = text[at + i].unicode();
         if (c >= u'A' && c <= u'Z')
@@ -142,8 +147,40 @@ QString ExtractBodyContent(QString text) {
     return text;
 }
 
+// The same as replacing <(?!(LIST))+?[^>]*?> with "" (case-insensitive, global), by a
+// scan: the look-ahead rules out the linear-time engine, and the backtracking one
+// rescans the rest of the text for every "<" left without its ">".
 void DeleteTagsNotKept(QString& text, const QString& keepList) {
-    RegexReplaceInPlace(text, u"<(?!("_s + keepList + u"))+?[^>]*?>"_s, QString());
+    const QStringList kept = keepList.split(u'|');
+    const auto isKept = [&](qsizetype nameAt) {
+        for (const QString& entry : kept)
+            if (MarkerAt(text, nameAt, entry))
+                return true;
+        return false;
+    };
+    QString out;
+    qsizetype copiedUpTo = 0;
+    bool deleted = false;
+    for (qsizetype at = text.indexOf(u'<'); at >= 0; at = text.indexOf(u'<', at)) {
+        if (isKept(at + 1)) {
+            ++at;
+            continue;
+        }
+        // The tag ends at the first ">"; without one, no later "<" has one either.
+        const qsizetype end = text.indexOf(u'>', at + 1);
+        if (end < 0)
+            break;
+        if (!deleted) {
+            out.reserve(text.size());
+            deleted = true;
+        }
+        out += QStringView(text).mid(copiedUpTo, at - copiedUpTo);
+        at = copiedUpTo = end + 1;
+    }
+    if (!deleted)
+        return;
+    out += QStringView(text).mid(copiedUpTo);
+    text = std::move(out);
 }
 
 QString StripOfficeAttributes(QString text) {
@@ -154,8 +191,10 @@ QString StripOfficeAttributes(QString text) {
     RegexReplaceUntilStableInPlace(
         text, uR"re((<\w+\s+[^>]*?style="[^">]*?)(mso-[\w\-]+:[^;">]+;?)+([^">]*?"[^>]*?>))re"_s,
         u"$1$3"_s);
-    // Style attributes left empty.
-    RegexReplaceInPlace(text, uR"re((<\w+\s+[^>]*?)style=(['"])\s*?\2([^>]*?>))re"_s, u"$1$3"_s);
+    // Style attributes left empty. One alternative per quote instead of a back-reference
+    // to the opening one, so that the linear-time engine can run it.
+    RegexReplaceInPlace(text, uR"re((<\w+\s+[^>]*?)style=(?:(')\s*?'|(")\s*?")([^>]*?>))re"_s,
+                        u"$1$4"_s);
     RegexReplaceInPlace(text, uR"re((<\w+[^>]*?)\slang=[\w\-]+([^>]*?>))re"_s, u"$1$2"_s);
     RegexReplaceInPlace(text, uR"re((<img[^>]*?)\sv:shapes="[^<>"]*"([^>]*?>))re"_s, u"$1$2"_s);
     return text;
@@ -172,7 +211,7 @@ QString StripFormattingAttributes(QString text) {
 }
 
 QString CollapseBlanksInTags(QString text) {
-    RegexReplaceUntilStableInPlace(text, uR"re((<\w[^>]*?)\s\s+([^>]*?>))re"_s, u"$1 $2"_s);
+    CollapseBlankRunsInTags(text);
     RegexReplaceInPlace(text, uR"re((<\w[^>]*?)\s>)re"_s, u"$1>"_s);
     return text;
 }

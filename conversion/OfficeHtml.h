@@ -48,7 +48,7 @@ QString WrapStyleSheet(const QString& styleText);
 QString ExtractBodyContent(QString text);
 
 // Deletes every tag whose text after "<" does not begin with an entry of `keepList`
-// ("p|/p|br" keeps p, pre, param, br...).
+// ("p|/p|br" keeps p, pre, param, br...); the entries are lower-case ASCII.
 void DeleteTagsNotKept(QString& text, const QString& keepList);
 
 // Mode 1: Office-only properties leave the style attributes, empty style attributes,

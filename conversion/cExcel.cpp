@@ -48,10 +48,11 @@ QString CleanStyleSheet(const QString& head, const QString& body, const ExcelOpt
         styleText, uR"re((\{[^\}]*?)(mso-[\w\-]+:"[^\}\n]+?";?)+([^}]*?\}))re"_s, u"$1$3"_s);
     DeleteOfficeStyleProperties(styleText);
 
-    // 13-14. Ruby rules only stay for a sheet that has ruby text.
-    if (!RegexTest(uR"re(<ruby(?=[\s\>])[^>]*?>)re"_s, body))
+    // 13-14. Ruby rules only stay for a sheet that has ruby text. The tag name ends in a
+    // blank or ">", written without a look-ahead for the linear-time engine.
+    if (!RegexTest(uR"re(<ruby(?:\s[^>]*?)??>)re"_s, body))
         RegexReplaceInPlace(styleText, uR"re(([\s\}])ruby\s*\{[^\}]*?\})re"_s, u"$1"_s);
-    if (!RegexTest(uR"re(<rt(?=[\s\>])[^>]*?>)re"_s, body))
+    if (!RegexTest(uR"re(<rt(?:\s[^>]*?)??>)re"_s, body))
         RegexReplaceInPlace(styleText, uR"re(([\s\}])rt\s*\{[^\}]*?\})re"_s, u"$1"_s);
 
     // 15-18.
@@ -70,7 +71,8 @@ QString CleanBodyForBothModes(QString text, const QString& tableId) {
     RegexReplaceInPlace(text, uR"re(<!--[^>]*?-->)re"_s, QString());
     RegexReplaceInPlace(text, uR"re((<td\s[^>]*?)\sx:num="[0-9\.]+?"([^>]*?>))re"_s, u"$1$2"_s);
     RegexReplaceInPlace(text, uR"re((<td\s[^>]*?)\sx:num>)re"_s, u"$1>"_s);
-    RegexReplaceInPlace(text, uR"re((<table(?=\s)[^>]*?)\sx:str([^>]*?>))re"_s, u"$1$2"_s);
+    // "<table" followed by a blank; the blank before "x:str" checks it, so no look-ahead.
+    RegexReplaceInPlace(text, uR"re((<table(?:\s[^>]*?)??)\sx:str([^>]*?>))re"_s, u"$1$2"_s);
     RegexReplaceInPlace(text, uR"re((<table)(\s*))re"_s, u"$1 id=\""_s + tableId + u"\"$2"_s);
     return text;
 }

@@ -7,6 +7,7 @@
 #include "common/TextHelpers.h"
 #include "conversion/OfficeHtml.h"
 #include "conversion/WordPageFrame.h"
+#include "conversion/WordSmartTags.h"
 
 using namespace Qt::StringLiterals;
 
@@ -86,7 +87,7 @@ QString CleanBodyModeOne(QString text, const QString& s_DoFlag, const WordOption
         DeleteVmlFallbacks(text);
 
     // 33. Smart-tag elements give way to their content.
-    RegexReplaceInPlace(text, uR"re(<(st[0-9]+:\w+)[^>]*?>((?:[^a]|a)+?)</\1>)re"_s, u"$2"_s);
+    UnwrapSmartTags(text);
 
     // 34. Absolute positioning.
     if (options.opt1absolute)
@@ -183,11 +184,14 @@ QString CleanBodyModeTwo(QString text, const QString& s_DoFlag, const WordOption
 }
 
 // 58-60. Tidies tags, drops empty spans and fonts level by level, keeps the height of
-// empty paragraphs.
+// empty paragraphs. "<p" followed by a blank or ">" is written "(?:\s[^>]*?)??" rather
+// than with a look-ahead (the same tags, tried in the same order: the ">" that must come
+// next does the look-ahead's work), so that the linear-time engine can run it.
 QString CleanBodyTail(QString text) {
     RegexReplaceInPlace(text, uR"re((<\w+)\s+>)re"_s, u"$1>"_s);
-    RegexReplaceUntilStableInPlace(text, uR"re(<(span|font)(?=[\s\>])[^>]*?></\1>)re"_s, QString());
-    RegexReplaceInPlace(text, uR"re((<p(?=[\s\>])[^>]*?>)(</p>))re"_s, u"$1&nbsp;$2"_s);
+    RegexReplaceUntilStableInPlace(
+        text, uR"re(<span(?:\s[^>]*?)??></span>|<font(?:\s[^>]*?)??></font>)re"_s, QString());
+    RegexReplaceInPlace(text, uR"re((<p(?:\s[^>]*?)??>)(</p>))re"_s, u"$1&nbsp;$2"_s);
     return text;
 }
 

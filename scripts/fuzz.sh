@@ -3,9 +3,18 @@
 # inputs that add coverage into tests/fuzz/corpus, which the tests replay on every build.
 # A crashing, leaking or hanging input is written to tests/fuzz/crashers/.
 #
-# usage: bash scripts/fuzz.sh [SECONDS]     (default 600)
+# With --long, inputs are recipes of repeated pieces expanded to up to 4 MB (see
+# LongCleanFuzzInput), so a step slower than linear shows as a time-out; its findings go
+# to tests/fuzz/crashers-long/ and nothing is merged into the corpus.
+#
+# usage: bash scripts/fuzz.sh [--long] [SECONDS]     (default 600)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+long=0
+if [ "${1:-}" = --long ]; then
+  long=1
+  shift
+fi
 seconds="${1:-600}"
 
 # Normal builds do not need clang; only this script does.
@@ -18,8 +27,23 @@ bash "$root/scripts/install-deps.sh"
 build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DTESSARY_FUZZ=ON -DTESSARY_TESTS=OFF -DTESSARY_BENCH=OFF >/dev/null
-cmake --build "$build" --target clean_fuzzer
+cmake --build "$build" --target clean_fuzzer clean_long_fuzzer
 fuzzer="$build/tests/fuzz/clean_fuzzer"
+
+if [ "$long" = 1 ]; then
+  work="$(mktemp -d)"
+  trap 'rm -rf "$work"' EXIT
+  mkdir -p "$root/tests/fuzz/crashers-long"
+  echo "== fuzzing long inputs for $seconds s"
+  export UBSAN_OPTIONS="print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+  status=0
+  # A 4 MB clean-up takes well under a second; 20 s (sanitizers on) means it is not linear.
+  "$build/tests/fuzz/clean_long_fuzzer" -dict="$root/tests/fuzz/clean.dict" \
+    -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -max_len=4096 -len_control=0 -report_slow_units=20 \
+    -print_final_stats=1 -artifact_prefix="$root/tests/fuzz/crashers-long/" "$work" || status=$?
+  [ "$status" = 0 ] || echo "fuzz.sh: the fuzzer stopped on a finding (exit $status); see tests/fuzz/crashers-long/" >&2
+  exit "$status"
+fi
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -165,6 +165,19 @@ QList<Case> Cases() {
             c.html += QString::fromUtf8(kSoup[random.bounded(int(std::size(kSoup)))]);
         cases.append(c);
     }
+    // Openers repeated without their closers, nesting and long runs: the inputs that once
+    // took time growing with the square of their length, small enough for the reference.
+    const char* const hostile[] = {
+        "<!--x>",        "<span ",    "<span>",       "<st1:x>",   "<st1:x a>y",
+        "<p a  b  c ",   "<",         "<![if !vml]>", "{mso-a:b;", "<a style='mso-a:b;c:d;",
+        "<table x:str ", "<tr x><td>"};
+    for (const char* piece : hostile) {
+        for (const QString& options : {u""_s, wordOptions[1], wordOptions[3]}) {
+            const QString html = QString::fromUtf8(piece).repeated(300);
+            cases.append({u"word"_s, u"paste"_s, options, html});
+            cases.append({u"excel"_s, u"import"_s, options, html + u"</span>"_s.repeated(300)});
+        }
+    }
     return cases;
 }
 

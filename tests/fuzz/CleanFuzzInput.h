@@ -7,6 +7,7 @@
 #include "conversion/cWord.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // How a fuzz input is read, shared by the fuzzer and the corpus regression test: the
@@ -24,13 +25,49 @@ struct CleanFuzzInput {
         input.word = (selector & 1) == 0;
         input.doFlag = (selector & 2) == 0 ? QStringLiteral("paste") : QStringLiteral("import");
         const QByteArray rest = bytes.mid(1);
-        const qsizetype lineEnd = rest.indexOf('\n');
-        const qsizetype optionsEnd = lineEnd < 0 || lineEnd > 1024 ? 0 : lineEnd;
+        const qsizetype optionsEnd = OptionsEnd(rest);
         input.options = DecodeUtf8(rest.left(optionsEnd));
-        input.html = DecodeUtf8(rest.mid(optionsEnd == 0 ? 0 : optionsEnd + 1));
+        input.html = DecodeUtf8(HtmlBytes(bytes));
         return input;
     }
+
+    static QByteArray HtmlBytes(const QByteArray& bytes) {
+        const QByteArray rest = bytes.mid(1);
+        const qsizetype optionsEnd = OptionsEnd(rest);
+        return rest.mid(optionsEnd == 0 ? 0 : optionsEnd + 1);
+    }
+
+private:
+    static qsizetype OptionsEnd(const QByteArray& rest) {
+        const qsizetype lineEnd = rest.indexOf('\n');
+        return lineEnd < 0 || lineEnd > 1024 ? 0 : lineEnd;
+    }
 };
+
+// The long-input reading: the same selector byte and option line, then pieces, each a
+// repeat count (two bytes, little-endian) followed by its text up to the next 0x01
+// byte. Each piece is repeated that many times, the whole capped at a few megabytes, so
+// that a small input stands for the long runs of openers, blanks and near misses that
+// make a slow search show.
+inline constexpr qsizetype kLongFuzzInputCap = 4 * 1024 * 1024;
+
+inline CleanFuzzInput LongCleanFuzzInput(const QByteArray& bytes) {
+    CleanFuzzInput input = CleanFuzzInput::From(bytes);
+    const QByteArray recipe = CleanFuzzInput::HtmlBytes(bytes);
+    QString html;
+    for (const QByteArray& piece : recipe.split('\x01')) {
+        if (piece.size() < 3)
+            continue;
+        const int count = quint8(piece[0]) | (quint8(piece[1]) << 8);
+        const QString text = DecodeUtf8(piece.mid(2));
+        const qsizetype room = (kLongFuzzInputCap - html.size()) / text.size();
+        html += text.repeated(qMin<qsizetype>(count, room));
+        if (room <= count)
+            break;
+    }
+    input.html = html;
+    return input;
+}
 
 struct CleanFuzzResult {
     QString style;
