@@ -45,6 +45,11 @@ public:
 
     Q_INVOKABLE QString Test() const;
     Q_INVOKABLE void LocalUpload(const QString& s_HTML);
+    // Office import (OfficeImport.cpp).
+    Q_INVOKABLE QString GetExcelWorkSheetName(const QString& s_File);
+    Q_INVOKABLE void ImportExcelSheet(const QString& s_File, qint16 n_SheetIndex,
+                                      const QString& s_Opt);
+    Q_INVOKABLE void ImportWord(const QString& s_File, const QString& s_Opt);
 
 private:
     CallState& state() const;

@@ -15,6 +15,15 @@ public:
     void OptimizeHTML(const QString& s_DoFlag, const QString& s_HTML, const QString& s_Opt,
                       QString& s_Style, QString& s_Body);
 
+    // Office import (WordImport.cpp). The page's TempFolder, ending in "/", receives the
+    // exported page and the page pictures.
+    void setTempFolder(const QString& folder) { m_tempFolder = folder; }
+    // The document saved as a web page, its pictures in "Tessary_Temp_Word_Doc_files/".
+    bool Word2HTML(const QString& s_File, QString& s_HTML);
+    // One picture per page, in page order; `s_HTML` gets a picture line for each.
+    bool Word2Images(const QString& s_File, const QString& s_Opt, QString& s_HTML);
+
 private:
     QString& m_errorText;
+    QString m_tempFolder;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/OfficeAutomation.h"
 #include "platform/Stream.h"
 #include "platform/XmlHttpRequest.h"
 
@@ -21,7 +22,15 @@ public:
     static const QStringList& XmlHttpProgIds();
     static constexpr const char* StreamProgId = "ADODB.Stream";
 
+    static constexpr const char* WordProgId = "Word.Application";
+    static constexpr const char* ExcelProgId = "Excel.Application";
+
     XmlHttpRequestPtr CreateXmlHttpRequest(const QString& progId);
+    // The office automation objects; creating one does not start the office yet.
+    std::unique_ptr<WordApplication>
+    CreateWordApplication(const QString& progId = QString::fromLatin1(WordProgId));
+    std::unique_ptr<ExcelApplication>
+    CreateExcelApplication(const QString& progId = QString::fromLatin1(ExcelProgId));
     std::unique_ptr<Stream> CreateStream(const QString& progId = QString::fromLatin1(StreamProgId));
 
     // For tests: creating `progId` fails with `description` until cleared.
