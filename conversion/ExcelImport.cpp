@@ -192,7 +192,7 @@ bool cExcel::Excel2Images(const QString& s_File, qint16 n_SheetIndex, const QStr
     if (!OpenWorkbook(Caller::Images, s_File, failures, m_errorText, excel, book))
         return false;
 
-    const QString timestamp = MakeTimestamp();
+    const QString timestamp = m_clock();
     const int count = failures.run([&] { return book->SheetsCount(); });
     for (int i = 1; i <= count; ++i) {
         QCoreApplication::processEvents();
