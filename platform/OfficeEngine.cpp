@@ -170,7 +170,8 @@ QJsonObject OfficeEngine::readAnswer(int timeLimitMs, const QString& whatTookToo
 }
 
 QJsonObject OfficeEngine::request(const QJsonObject& request) {
-    if (!isRunning())
+    // An office that ended since the last call (crashed, killed) is noticed only here.
+    if (!isRunning() || hasFinished(*m_office) || hasFinished(*m_bridge))
         start();
     m_bridge->write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
     m_bridge->waitForBytesWritten(10000);
@@ -178,8 +179,13 @@ QJsonObject OfficeEngine::request(const QJsonObject& request) {
         readAnswer(m_timeLimitMs, QStringLiteral("The office engine did not finish within %1 "
                                                  "seconds and was stopped.")
                                       .arg(m_timeLimitMs / 1000.0));
-    if (!answer.value(QLatin1String("ok")).toBool())
+    if (!answer.value(QLatin1String("ok")).toBool()) {
+        // The bridge reports a lost connection as a failed request; the next one must
+        // find a fresh office.
+        if (hasFinished(*m_office))
+            fail(QStringLiteral("The office engine stopped."));
         throw ScriptError(AutomationError, answer.value(QLatin1String("error")).toString(),
                           QStringLiteral("Office"));
+    }
     return answer;
 }
