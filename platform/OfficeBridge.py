@@ -184,10 +184,13 @@ class Bridge:
         copy = self.single_sheet_copy(request)
         try:
             sheet = copy.Sheets.getByIndex(0)
-            cursor = sheet.createCursor()
-            cursor.gotoStartOfUsedArea(False)
-            cursor.gotoEndOfUsedArea(True)
-            sheet.setPrintAreas((cursor.RangeAddress,))
+            if sheet.DrawPage.Count == 0:
+                cursor = sheet.createCursor()
+                cursor.gotoStartOfUsedArea(False)
+                cursor.gotoEndOfUsedArea(True)
+                sheet.setPrintAreas((cursor.RangeAddress,))
+            # else the office prints the used cells and everything placed on them: a chart
+            # sheet's chart lies outside its one used cell.
             style = copy.StyleFamilies.getByName("PageStyles").getByName(sheet.PageStyle)
             style.HeaderIsOn = False
             style.FooterIsOn = False

@@ -107,4 +107,35 @@ TEST(ExcelImport, PicturesOfTheUsedRangesNumberedBySheetPosition) {
     }
 }
 
+// Chart sheets are sheets like the others: listed, numbered and imported in workbook
+// order, so list positions, Worksheets positions and n_SheetIndex agree.
+TEST(ExcelImport, AChartSheetKeepsItsPlaceAndItsChart) {
+    ExcelImport x;
+    const QString book = x.dir.file("chart.xlsx");
+    const CommandResult made = RunCommand(
+        "/usr/bin/python3",
+        {QString(TESSARY_SOURCE_DIR) + "/tests/office/fixtures/make_chart_workbook.py", book});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    QString names;
+    ASSERT_TRUE(x.excel.GetExcelWorkSheetName(book, names)) << x.error;
+    EXPECT_EQ(names, "Data\r\nChart1\r\nAfter");
+
+    QString style, body;
+    ASSERT_TRUE(x.excel.Excel2HTML(book, 0, "optimizemode:1", style, body)) << x.error;
+    EXPECT_EQ(style.count("<style>"), 3);
+    QFile chartPage(x.temp + "Tessary_Temp_Excel_Sheet2.html");
+    ASSERT_TRUE(chartPage.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        chartPage.readAll().contains("src=\"Tessary_Temp_Excel_Sheet2_files/image001.png\""));
+    EXPECT_TRUE(HasInk(x.temp + "Tessary_Temp_Excel_Sheet2_files/image001.png"));
+    EXPECT_LT(body.indexOf("Tessary_Temp_Excel_Sheet2_files"), body.indexOf("after the chart"));
+
+    ASSERT_TRUE(x.excel.Excel2Images(book, 2, "imgtype:png", body)) << x.error;
+    const QString picture = x.temp + "20260101120000000002.png";
+    EXPECT_EQ(body, "<img src=\"" + picture + "\" border=0><br>");
+    // The whole chart, not the one used cell below it.
+    EXPECT_GT(QImage(picture).width(), 400);
+    EXPECT_GT(QImage(picture).height(), 250);
+}
+
 } // namespace
