@@ -88,6 +88,8 @@ TEST(WordImport, PictureTypeIsPngOrGifOnlyWhenWrittenSoElseJpg) {
 TEST(WordImport, SavesTheWebPageWithItsPicturesInTheFolderBesideIt) {
     WordImport w;
     const QString doc = MakeWordDocument(w.dir, "pictures.DOCX", 2, 2);
+    // A lock file left by a crashed editor does not stop a read-only import.
+    w.dir.write(".~lock.pictures.DOCX#", "someone,host,/home/someone;09.12.2026 10:00;");
     // What an earlier import left must not be mixed into this one.
     w.dir.write("Tessary_Temp_Word_Doc_files/image009.png", SamplePicture());
     QString html;
