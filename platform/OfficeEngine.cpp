@@ -5,10 +5,14 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QUrl>
+#include <algorithm>
+#include <cerrno>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -53,6 +57,40 @@ bool hasFinished(QProcess& process) {
     // Without an event loop the child's end is only noticed when asked for.
     process.waitForFinished(0);
     return process.state() == QProcess::NotRunning;
+}
+
+// Removes the folder without following links and without letting page events run (they
+// could start another request while the engine is half started).
+void RemoveFolderQuietly(const QString& path) {
+    QStringList folders{path};
+    QDirIterator entries(path,
+                         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QFileInfo entry(entries.next());
+        if (entry.isDir() && !entry.isSymLink())
+            folders << entry.absoluteFilePath();
+        else
+            QFile::remove(entry.absoluteFilePath());
+    }
+    std::for_each(folders.rbegin(), folders.rend(),
+                  [](const QString& folder) { QDir().rmdir(folder); });
+}
+
+// A host that was killed leaves its office's profile behind; the next one removes the
+// profiles whose host is gone.
+void RemoveProfilesOfEndedHosts() {
+    const QDir temp(QDir::tempPath());
+    const QString prefix = QStringLiteral("tessary-office-");
+    for (const QFileInfo& folder : temp.entryInfoList({prefix + "*"}, QDir::Dirs | QDir::Hidden)) {
+        const QString rest = folder.fileName().mid(prefix.size());
+        bool isNumber = false;
+        const qint64 pid = rest.left(rest.indexOf(QLatin1Char('-'))).toLongLong(&isNumber);
+        if (!isNumber || folder.isSymLink() || folder.ownerId() != ::geteuid())
+            continue;
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            RemoveFolderQuietly(folder.absoluteFilePath());
+    }
 }
 
 } // namespace
@@ -109,7 +147,10 @@ void OfficeEngine::startOffice() {
 void OfficeEngine::start() {
     stop();
     ++m_startCount;
-    m_folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/tessary-office-XXXXXX");
+    RemoveProfilesOfEndedHosts();
+    m_folder = std::make_unique<QTemporaryDir>(QStringLiteral("%1/tessary-office-%2-XXXXXX")
+                                                   .arg(QDir::tempPath())
+                                                   .arg(QCoreApplication::applicationPid()));
     if (!m_folder->isValid())
         fail(QStringLiteral("The office engine has no folder for its profile."));
     const QString script = m_folder->filePath("OfficeBridge.py");

@@ -72,6 +72,7 @@ TEST(OfficeEngine, StaysForTheNextCallAndStartsAgainWhenTheOfficeWasKilled) {
 TEST(OfficeEngine, NeverOutlivesTheHostWhetherItEndsOrIsKilled) {
     ScratchFolder dir;
     const QString book = MakeWorkbook(dir, "book.xlsx", {"Only"});
+    QStringList profiles;
     for (const bool killHost : {false, true}) {
         // The page holds the host long enough to find its office, then ends by itself
         // (or is killed before).
@@ -91,7 +92,8 @@ TEST(OfficeEngine, NeverOutlivesTheHostWhetherItEndsOrIsKilled) {
             out += host.readAllStandardOutput();
         }
         EXPECT_EQ(out, "names=Only\n") << host.readAllStandardError().toStdString();
-        const QList<qint64> offices = OfficesOf(host.processId());
+        const qint64 hostPid = host.processId();
+        const QList<qint64> offices = OfficesOf(hostPid);
         // The office and the bridge that drives it.
         EXPECT_EQ(offices.size(), 2);
         if (killHost)
@@ -101,7 +103,15 @@ TEST(OfficeEngine, NeverOutlivesTheHostWhetherItEndsOrIsKilled) {
             EXPECT_EQ(host.exitCode(), 0) << host.readAllStandardError().toStdString();
         }
         EXPECT_TRUE(WaitUntilGone(offices, 10000)) << (killHost ? "killed" : "ended");
+        profiles << QDir::temp().entryList({QString("tessary-office-%1-*").arg(hostPid)},
+                                           QDir::Dirs);
     }
+    // The host that ended removed its profile; the killed one could not, and the next
+    // office start removes it.
+    ASSERT_EQ(profiles.size(), 1);
+    OfficeEngine::instance().stop();
+    OfficeEngine::instance().request({{"op", "ping"}});
+    EXPECT_FALSE(QDir::temp().exists(profiles[0]));
 }
 
 } // namespace
