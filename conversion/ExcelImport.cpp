@@ -207,7 +207,9 @@ bool cExcel::Excel2Images(const QString& s_File, qint16 n_SheetIndex, const QStr
             sheet->Activate();
             return sheet->UsedRange()->CopyPicture();
         });
-        const QString path = m_tempFolder + timestamp + ZeroPad(i, 3, 0) + QLatin1Char('.') + type;
+        // Three digits, more only for a workbook of 1000 sheets or more (never overwrite).
+        const QString path =
+            m_tempFolder + timestamp + ZeroPad(i, 3, count) + QLatin1Char('.') + type;
         if (SavePictureFile(picture, path))
             s_RetBody += PictureLine(path);
     }

@@ -6,6 +6,7 @@
 #include "common/Options.h"
 #include "common/TextHelpers.h"
 #include "platform/ObjectFactory.h"
+#include "platform/WebPageFiles.h"
 
 #include <QCoreApplication>
 
@@ -70,6 +71,9 @@ bool cWord::Word2HTML(const QString& s_File, QString& s_HTML) {
     if (!OpenDocument(s_File, failures, m_errorText, word, document))
         return false;
 
+    // Without the page of an earlier import a failed save shows as a failed read below,
+    // instead of handing back the previous document.
+    RemoveWebPage(page);
     failures.run([&] {
         WordWebOptions& options = document->WebOptions();
         options.AllowPNG = true;
@@ -80,8 +84,6 @@ bool cWord::Word2HTML(const QString& s_File, QString& s_HTML) {
         document->SaveAs(page, WordDocument::FormatWebPage);
     });
     QCoreApplication::processEvents();
-    // A failed save shows up as the read failure below: the export removed any page of an
-    // earlier import first, so there is nothing stale to read instead.
     failures.clear();
 
     failures.run([&] { document->Close(0); });
@@ -117,7 +119,10 @@ bool cWord::Word2Images(const QString& s_File, const QString& s_Opt, QString& s_
     const int count = pages ? pages->Count() : 0;
     for (int n = 1; n <= count; ++n) {
         QCoreApplication::processEvents();
-        const QString path = m_tempFolder + timestamp + ZeroPad(n, 3, 0) + QLatin1Char('.') + type;
+        // Three digits, more from page 1000 on: cutting to the last three would let page
+        // 1001 overwrite the picture of page 1.
+        const QString path =
+            m_tempFolder + timestamp + ZeroPad(n, 3, count) + QLatin1Char('.') + type;
         const QImage picture = failures.run([&] { return pages->Picture(n); });
         if (SavePictureFile(picture, path))
             s_HTML += PictureLine(path);

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 using XmlHttpRequestPtr = std::unique_ptr<XmlHttpRequest, XmlHttpRequestRelease>;
@@ -33,6 +34,11 @@ public:
     CreateExcelApplication(const QString& progId = QString::fromLatin1(ExcelProgId));
     std::unique_ptr<Stream> CreateStream(const QString& progId = QString::fromLatin1(StreamProgId));
 
+    // For tests of the converters' own logic: a scripted stand-in for the office until
+    // cleared (an empty function clears).
+    void SetWordBackend(std::function<std::unique_ptr<WordApplication>()> create);
+    void SetExcelBackend(std::function<std::unique_ptr<ExcelApplication>()> create);
+
     // For tests: creating `progId` fails with `description` until cleared.
     void SetFailure(const QString& progId, const QString& description);
     void ClearFailures();
@@ -40,4 +46,6 @@ public:
 private:
     void checkFailure(const QString& progId) const;
     QHash<QString, QString> m_failures;
+    std::function<std::unique_ptr<WordApplication>()> m_wordBackend;
+    std::function<std::unique_ptr<ExcelApplication>()> m_excelBackend;
 };

@@ -15,11 +15,19 @@ void RequireProgId(const QString& progId, const char* expected) {
 std::unique_ptr<WordApplication> ObjectFactory::CreateWordApplication(const QString& progId) {
     checkFailure(progId);
     RequireProgId(progId, WordProgId);
-    return CreateLibreOfficeWord();
+    return m_wordBackend ? m_wordBackend() : CreateLibreOfficeWord();
 }
 
 std::unique_ptr<ExcelApplication> ObjectFactory::CreateExcelApplication(const QString& progId) {
     checkFailure(progId);
     RequireProgId(progId, ExcelProgId);
-    return CreateLibreOfficeExcel();
+    return m_excelBackend ? m_excelBackend() : CreateLibreOfficeExcel();
+}
+
+void ObjectFactory::SetWordBackend(std::function<std::unique_ptr<WordApplication>()> create) {
+    m_wordBackend = std::move(create);
+}
+
+void ObjectFactory::SetExcelBackend(std::function<std::unique_ptr<ExcelApplication>()> create) {
+    m_excelBackend = std::move(create);
 }
