@@ -5,6 +5,7 @@
 #include "common/ScriptError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
@@ -25,7 +26,8 @@ QImage RenderMetafile(const QByteArray& bytes, MetafileKind kind) {
     file.close();
     OfficeEngine::instance().request(
         {{"op", "graphic"}, {"path", source}, {"out", target}, {"mime", "image/png"}});
-    QImage image(target);
+    // The office answers an unreadable metafile with an empty picture file.
+    const QImage image = QFileInfo(target).size() > 0 ? QImage(target) : QImage();
     if (image.isNull())
         throw ScriptError(440, QStringLiteral("The metafile gave no picture."),
                           QStringLiteral("Office"));
