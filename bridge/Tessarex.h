@@ -55,6 +55,12 @@ public:
     Q_INVOKABLE void PasteFileList(const QString& s_Opt);
     Q_INVOKABLE void QuickFormat();
 
+    // Office import (OfficeImport.cpp).
+    Q_INVOKABLE QString GetExcelWorkSheetName(const QString& s_File);
+    Q_INVOKABLE void ImportExcelSheet(const QString& s_File, qint16 n_SheetIndex,
+                                      const QString& s_Opt);
+    Q_INVOKABLE void ImportWord(const QString& s_File, const QString& s_Opt);
+
 private:
     CallState& state() const;
 

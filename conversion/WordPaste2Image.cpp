@@ -1,11 +1,14 @@
+#include "capture/cClipboard.h"
 #include "capture/cSaveBitmapAs.h"
 #include "capture/frmHidden.h"
 #include "common/Events.h"
 #include "common/Options.h"
+#include "common/ScriptError.h"
 #include "common/TextHelpers.h"
 #include "conversion/cWord.h"
 #include "platform/Clipboard.h"
 #include "platform/ClipboardBackend.h"
+#include "platform/MetafilePicture.h"
 
 #include <optional>
 
@@ -16,6 +19,19 @@ QString PictureType(const QString& options) {
     if (type == QLatin1String("gif") || type == QLatin1String("png"))
         return type;
     return QStringLiteral("jpg");
+}
+
+// An office drawing is offered only as a metafile; the office engine renders it.
+QImage RenderClipboardMetafile(qint32 format) {
+    QByteArray bytes;
+    cClipboard clipboard;
+    if (clipboard.ClipboardOpen(0)) {
+        clipboard.GetBinaryData(format, bytes);
+        clipboard.ClipboardClose();
+    }
+    return RenderMetafile(bytes, format == ClipboardFormat::EnhancedMetafile
+                                     ? MetafileKind::Enhanced
+                                     : MetafileKind::Picture);
 }
 
 } // namespace
@@ -38,12 +54,16 @@ bool cWord::WordPaste2Image(const QString& s_Opt, QString& s_HTML) {
     }
     if (!format)
         return true;
-    if (*format != ClipboardFormat::Bitmap) {
-        m_errorText = QStringLiteral("GDIPlus:The clipboard holds only a metafile picture, which "
-                                     "cannot be converted to a bitmap without the office engine");
-        return false;
+    if (*format == ClipboardFormat::Bitmap) {
+        form.Picture1.setPicture(Clipboard::GetData(*format));
+    } else {
+        try {
+            form.Picture1.setPicture(RenderClipboardMetafile(*format));
+        } catch (const ScriptError& error) {
+            m_errorText = QStringLiteral("GDIPlus:") + error.description();
+            return false;
+        }
     }
-    form.Picture1.setPicture(Clipboard::GetData(*format));
     if (cSaveBitmapAs().SavePictureFromHDC(form.Picture1.image(), path))
         s_HTML += QStringLiteral("<img src=\"") + path + QStringLiteral("\" border=0><br>");
     return true;

@@ -23,6 +23,14 @@ public:
     // cannot render. Clipboard failures raise ScriptError.
     bool WordPaste2Image(const QString& s_Opt, QString& s_HTML);
 
+    // Office import (WordImport.cpp). The page's TempFolder, ending in "/", receives the
+    // exported page and the page pictures.
+    void setTempFolder(const QString& folder) { m_tempFolder = folder; }
+    // The document saved as a web page, its pictures in "Tessary_Temp_Word_Doc_files/".
+    bool Word2HTML(const QString& s_File, QString& s_HTML);
+    // One picture per page, in page order; `s_HTML` gets a picture line for each.
+    bool Word2Images(const QString& s_File, const QString& s_Opt, QString& s_HTML);
+
 private:
     QString& m_errorText;
     QString m_tempFolder;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/OfficeAutomation.h"
 #include "platform/Stream.h"
 #include "platform/XmlHttpRequest.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 using XmlHttpRequestPtr = std::unique_ptr<XmlHttpRequest, XmlHttpRequestRelease>;
@@ -21,8 +23,21 @@ public:
     static const QStringList& XmlHttpProgIds();
     static constexpr const char* StreamProgId = "ADODB.Stream";
 
+    static constexpr const char* WordProgId = "Word.Application";
+    static constexpr const char* ExcelProgId = "Excel.Application";
+
     XmlHttpRequestPtr CreateXmlHttpRequest(const QString& progId);
+    // The office automation objects; creating one does not start the office yet.
+    std::unique_ptr<WordApplication>
+    CreateWordApplication(const QString& progId = QString::fromLatin1(WordProgId));
+    std::unique_ptr<ExcelApplication>
+    CreateExcelApplication(const QString& progId = QString::fromLatin1(ExcelProgId));
     std::unique_ptr<Stream> CreateStream(const QString& progId = QString::fromLatin1(StreamProgId));
+
+    // For tests of the converters' own logic: a scripted stand-in for the office until
+    // cleared (an empty function clears).
+    void SetWordBackend(std::function<std::unique_ptr<WordApplication>()> create);
+    void SetExcelBackend(std::function<std::unique_ptr<ExcelApplication>()> create);
 
     // For tests: creating `progId` fails with `description` until cleared.
     void SetFailure(const QString& progId, const QString& description);
@@ -31,4 +46,6 @@ public:
 private:
     void checkFailure(const QString& progId) const;
     QHash<QString, QString> m_failures;
+    std::function<std::unique_ptr<WordApplication>()> m_wordBackend;
+    std::function<std::unique_ptr<ExcelApplication>()> m_excelBackend;
 };
