@@ -8,8 +8,36 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QtEndian>
+
+namespace {
+
+quint32 LittleEndian32(const QByteArray& bytes, qsizetype at) {
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+// The office draws something for almost any bytes; only hand it what starts like a
+// metafile: an enhanced one opens with its header record and the " EMF" signature, an old
+// one with the placeable header or a standard header of nine words.
+bool LooksLikeMetafile(const QByteArray& bytes, MetafileKind kind) {
+    if (kind == MetafileKind::Enhanced)
+        return bytes.size() >= 88 && LittleEndian32(bytes, 0) == 1 &&
+               LittleEndian32(bytes, 40) == 0x464D4520;
+    if (bytes.size() >= 22 && LittleEndian32(bytes, 0) == 0x9AC6CDD7)
+        return true;
+    if (bytes.size() < 18)
+        return false;
+    const quint16 type = qFromLittleEndian<quint16>(bytes.constData());
+    const quint16 headerWords = qFromLittleEndian<quint16>(bytes.constData() + 2);
+    return (type == 1 || type == 2) && headerWords == 9;
+}
+
+} // namespace
 
 QImage RenderMetafile(const QByteArray& bytes, MetafileKind kind) {
+    if (!LooksLikeMetafile(bytes, kind))
+        throw ScriptError(440, QStringLiteral("The clipboard data is no metafile."),
+                          QStringLiteral("Office"));
     QTemporaryDir folder;
     if (!folder.isValid())
         throw ScriptError(ScriptErrorNumber::PathFileAccess,
