@@ -258,6 +258,10 @@ void frmCaptureRectangle::screenRelease(QMouseEvent* event, QPoint at) {
     if (m_moved) {
         LaySelectionOverEdges();
         m_selectionMade = true;
+    } else {
+        // Marks left at a bare click would sit under the pointer and take the second
+        // press of a double-click away from the screen.
+        Reset();
     }
     m_pressed = false;
 }

@@ -57,6 +57,8 @@ TEST_F(Overlay, PressAndReleaseWithoutMovingMakesNoSelection) {
     pointer->click(screen(), {50, 50});
     EXPECT_FALSE(overlay->selectionMade());
     EXPECT_FALSE(overlay->imgSelection()->isVisible());
+    // Nothing is left under the pointer to catch the second press of a double-click.
+    EXPECT_EQ(overlay->picScreen()->childAt(50, 50), nullptr);
     // The next drag starts afresh.
     drawRectangle();
     EXPECT_EQ(overlay->edgeRectangle(), QRect(100, 80, 200, 150));
