@@ -97,9 +97,12 @@ frmCapture* frmCapture::FindOpen() {
 
 bool frmCapture::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_imgClose) {
-        if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)
+        if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
             m_imgClose->setPixmap(CloseImagePicture(1));
-        else if (event->type() == QEvent::Leave)
+            // The label would pass the move on to the window, which takes the light away.
+            return event->type() == QEvent::MouseMove;
+        }
+        if (event->type() == QEvent::Leave)
             m_imgClose->setPixmap(CloseImagePicture(0));
         else if (event->type() == QEvent::MouseButtonRelease) {
             auto* mouse = static_cast<QMouseEvent*>(event);
@@ -107,9 +110,9 @@ bool frmCapture::eventFilter(QObject* watched, QEvent* event) {
                 m_imgClose->rect().contains(mouse->position().toPoint()))
                 Unload(QStringLiteral("cancel"));
             return true;
-        } else if (event->type() == QEvent::MouseButtonPress) {
-            return true;
         }
+        if (event->type() == QEvent::MouseButtonPress)
+            return true;
     } else if (watched == this && event->type() == QEvent::MouseMove) {
         m_imgClose->setPixmap(CloseImagePicture(0));
     }
