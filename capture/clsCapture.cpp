@@ -17,9 +17,10 @@ clsCapture::~clsCapture() {
     CaptureTimer.stop();
     if (m_prompt == nullptr)
         return;
-    // Inside the overlay's loop the prompt is still on the stack of its own click.
+    // Inside the overlay's loop the prompt is still on the stack of its own click, and a
+    // deferred delete could run in that very loop.
     if (m_prompt->overlayRunning())
-        m_prompt->deleteLater();
+        m_prompt->DeleteWhenDone();
     else
         delete m_prompt.data();
 }

@@ -138,6 +138,8 @@ void frmCapture::cmdOk_Click() {
     const QString tag = overlay->Tag();
     overlay.reset();
     Unload(tag == QLatin1String("ok") ? tag : QStringLiteral("cancel"));
+    if (m_deleteWhenDone)
+        deleteLater();
 }
 
 QString frmCapture::TakeScreenshot(frmCaptureRectangle& overlay) {

@@ -31,6 +31,9 @@ public:
     bool unloaded() const { return m_unloaded; }
     // True while the overlay runs in its own loop inside the start button's click.
     bool overlayRunning() const { return m_overlayRunning; }
+    // For an owner that goes away while the overlay runs: the prompt deletes itself once
+    // the start button's click has unwound.
+    void DeleteWhenDone() { m_deleteWhenDone = true; }
 
     ucButton* cmdOk() const { return m_cmdOk; }
     QLabel* lblTitle() const { return m_lblTitle; }
@@ -61,4 +64,5 @@ private:
     QPointer<frmCaptureRectangle> m_overlay;
     bool m_unloaded = false;
     bool m_overlayRunning = false;
+    bool m_deleteWhenDone = false;
 };

@@ -47,7 +47,10 @@ bool IsLeftHeld(const QMouseEvent* event) {
 } // namespace
 
 frmCaptureRectangle::frmCaptureRectangle(const QString& lang, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), m_lang(lang) {
+    // Past the window manager, so that no panel, dock or other window keeps a part of the
+    // frozen screen out of reach.
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint),
+      m_lang(lang) {
     setWindowTitle(QStringLiteral("Capture_Screen_Tessary_ActiveX_Rectangle"));
     setModal(true);
 
