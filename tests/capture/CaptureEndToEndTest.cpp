@@ -182,6 +182,18 @@ TEST_F(CaptureOnScreen, TheRegionDraggedReshapedAndMovedIsWhatIsCaptured) {
               ScreenPattern(ScreenSize.width(), ScreenSize.height()).copy(250, 0, 50, 300));
 }
 
+TEST_F(CaptureOnScreen, TheFrozenScreenHoldsNothingOfThePromptAndADoubleClickAnywhereFinishes) {
+    PageRun page(folder, CapturePage());
+    StartSelecting();
+    // Up and to the right, over where the prompt stood; then a double-click on the
+    // bare screen beside the selection.
+    Drag({380, 460}, {650, 320});
+    DoubleClick({900, 700});
+    EXPECT_EQ(page.line("Error=").left(8), "Capture:");
+    EXPECT_EQ(ClipboardPicture(),
+              ScreenPattern(ScreenSize.width(), ScreenSize.height()).copy(380, 320, 270, 140));
+}
+
 TEST_F(CaptureOnScreen, EveryOtherWayOutIsCancel) {
     {
         SCOPED_TRACE("right-click on the bare screen");
