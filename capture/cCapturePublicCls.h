@@ -2,7 +2,7 @@
 
 #include <QPixmap>
 #include <QString>
-#include <QWidget>
+#include <qwindowdefs.h>
 
 // Copies pixels of the screen into a picture. The capture flow takes the whole desktop
 // with it before the region overlay is shown.

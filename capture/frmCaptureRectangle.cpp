@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
-#include <cstdlib>
 #include <utility>
 
 namespace {
