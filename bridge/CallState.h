@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/cReadyStateHandler.h"
+#include "capture/clsCapture.h"
 #include "platform/ObjectFactory.h"
 
 #include <QString>
@@ -29,4 +30,8 @@ struct CallState {
     // deferred, so a notification may replace or end them.
     XmlHttpRequestPtr UploadRequest;
     cReadyStateHandlerPtr ReadyStateSink;
+    // The options of the running capture, kept for the picture made when it ends, and the
+    // capture itself, released deferred because its own reply releases it.
+    QString CaptureOptions;
+    clsCapturePtr cCapture;
 };

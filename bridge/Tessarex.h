@@ -46,6 +46,7 @@ public:
     Q_INVOKABLE QString Test() const;
     Q_INVOKABLE void LocalUpload(const QString& s_HTML);
     Q_INVOKABLE QString GetFlashHeader(const QString& s_File);
+    Q_INVOKABLE void Capture(const QString& s_Opt);
 
     // Clipboard pastes (ClipboardPaste.cpp).
     Q_INVOKABLE QString GetClipboardFlag();
