@@ -8,12 +8,14 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 namespace {
 
-quint32 LittleEndian32(const QByteArray& bytes, qsizetype at) {
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
+quint32 LittleEndian(const QByteArray& bytes, qsizetype at, int size) {
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | static_cast<uchar>(bytes.at(at + i));
+    return value;
 }
 
 // The office draws something for almost any bytes; only hand it what starts like a
@@ -21,14 +23,14 @@ quint32 LittleEndian32(const QByteArray& bytes, qsizetype at) {
 // one with the placeable header or a standard header of nine words.
 bool LooksLikeMetafile(const QByteArray& bytes, MetafileKind kind) {
     if (kind == MetafileKind::Enhanced)
-        return bytes.size() >= 88 && LittleEndian32(bytes, 0) == 1 &&
-               LittleEndian32(bytes, 40) == 0x464D4520;
-    if (bytes.size() >= 22 && LittleEndian32(bytes, 0) == 0x9AC6CDD7)
+        return bytes.size() >= 88 && LittleEndian(bytes, 0, 4) == 1 &&
+               LittleEndian(bytes, 40, 4) == 0x464D4520;
+    if (bytes.size() >= 22 && LittleEndian(bytes, 0, 4) == 0x9AC6CDD7)
         return true;
     if (bytes.size() < 18)
         return false;
-    const quint16 type = qFromLittleEndian<quint16>(bytes.constData());
-    const quint16 headerWords = qFromLittleEndian<quint16>(bytes.constData() + 2);
+    const quint32 type = LittleEndian(bytes, 0, 2);
+    const quint32 headerWords = LittleEndian(bytes, 2, 2);
     return (type == 1 || type == 2) && headerWords == 9;
 }
 

@@ -17,21 +17,6 @@ namespace {
 
 const QSize ScreenSize(1024, 768);
 
-// For children that talk to the X server. Qt's xcb start-up reads the keymap through
-// libxkbcommon-x11, whose strndup of a name that is not zero-terminated (but within its
-// bounds) trips ASan's strict string checks; only that check is relaxed, for them.
-QProcessEnvironment DesktopEnvironment() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-    if (!asan.isEmpty()) {
-        asan.replace(QStringLiteral("strict_string_checks=1"),
-                     QStringLiteral("strict_string_checks=0"));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"), asan);
-    }
-    return environment;
-}
-
 CommandResult Xdotool(const QStringList& arguments) {
     return RunCommand(QStringLiteral("xdotool"), arguments, {}, 20000);
 }
@@ -40,7 +25,7 @@ CommandResult Xdotool(const QStringList& arguments) {
 class PageRun {
 public:
     PageRun(const ScratchFolder& folder, const QString& script,
-            const QProcessEnvironment& environment = DesktopEnvironment()) {
+            const QProcessEnvironment& environment = DesktopChildEnvironment()) {
         process.setProcessEnvironment(environment);
         process.start(TessaryCommand(),
                       {QStringLiteral("script"), folder.write("page.js", script.toUtf8())});
@@ -134,7 +119,7 @@ protected:
         if (!server->isRunning())
             return;
         pattern = std::make_unique<QProcess>();
-        pattern->setProcessEnvironment(DesktopEnvironment());
+        pattern->setProcessEnvironment(DesktopChildEnvironment());
         pattern->start(QStringLiteral(SCREEN_PATTERN_COMMAND), QStringList());
         while (!pattern->canReadLine() && pattern->waitForReadyRead(20000)) {
         }

@@ -1,4 +1,5 @@
 #include "ClipboardPeers.h"
+#include "tests/support/XServer.h"
 
 #include "tests/support/TestSupport.h"
 
@@ -86,18 +87,6 @@ QMap<QString, QString> RunPage(const QString& script, int timeoutMs, bool withDi
         }
     }
     return values;
-}
-
-QProcessEnvironment DesktopChildEnvironment() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-    if (!asan.isEmpty()) {
-        asan.replace(QStringLiteral("strict_string_checks=1"),
-                     QStringLiteral("strict_string_checks=0"));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"), asan);
-    }
-    return environment;
 }
 
 QString JsString(const QString& text) {

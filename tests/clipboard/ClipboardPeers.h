@@ -40,10 +40,5 @@ private:
 QMap<QString, QString> RunPage(const QString& script, int timeoutMs = 60000,
                                bool withDisplay = true);
 
-// The environment for a child that starts Qt on the X server: without QT_QPA_PLATFORM,
-// and without ASan's strict string checks, which flag xkbcommon's length-bounded strndup
-// of keymap names during Qt's X11 start (a false positive outside our code).
-QProcessEnvironment DesktopChildEnvironment();
-
 // Quotes a text as a JavaScript string literal.
 QString JsString(const QString& text);

@@ -42,9 +42,12 @@ private:
 };
 
 // Runs a page with `tessary script` and gives its "key=value" lines.
-QMap<QString, QString> RunPage(const ScratchFolder& dir, const QString& script) {
+QMap<QString, QString>
+RunPage(const ScratchFolder& dir, const QString& script,
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     const CommandResult result =
-        RunCommand(TessaryCommand(), {"script", dir.write("page.js", script.toUtf8())});
+        RunCommand(TessaryCommand(), {"script", dir.write("page.js", script.toUtf8())}, {}, 120000,
+                   environment);
     QMap<QString, QString> lines{{"exit", QString::number(result.exitCode)},
                                  {"stderr", QString::fromUtf8(result.err)}};
     for (const QString& line : QString::fromUtf8(result.out).split('\n')) {
@@ -161,12 +164,11 @@ TEST(OfficeEndToEnd, AClipboardMetafileIsPastedAsAnUploadedPicture) {
     qunsetenv("QT_QPA_PLATFORM");
     if (!asan.isEmpty())
         qputenv("ASAN_OPTIONS", asan + ":strict_string_checks=0");
-    auto out =
-        RunPage(dir, "print('flag=' + new ActiveXObject('Orvanta.Tessarex')"
-                     ".GetClipboardFlag());\n" +
-                         ImportPage(receiver.base() + "/upload", "o.PasteImage('imgtype:png')"));
-    qputenv("QT_QPA_PLATFORM", platform);
-    qputenv("ASAN_OPTIONS", asan);
+    auto out = RunPage(dir,
+                       "print('flag=' + new ActiveXObject('Orvanta.Tessarex')"
+                       ".GetClipboardFlag());\n" +
+                           ImportPage(receiver.base() + "/upload", "o.PasteImage('imgtype:png')"),
+                       DesktopChildEnvironment());
     owner.kill();
     owner.waitForFinished();
     EXPECT_EQ(out["flag"], "1|0|0|0|0|0") << out["stderr"];

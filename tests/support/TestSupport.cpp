@@ -24,8 +24,10 @@ QString TessaryCommand() {
 }
 
 CommandResult RunCommand(const QString& program, const QStringList& arguments,
-                         const QByteArray& input, int timeoutMs) {
+                         const QByteArray& input, int timeoutMs,
+                         const QProcessEnvironment& environment) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     CommandResult result;
     if (!process.waitForStarted())

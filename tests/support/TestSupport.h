@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 #include <ostream>
@@ -26,8 +27,10 @@ struct CommandResult {
     QByteArray out;
     QByteArray err;
 };
-CommandResult RunCommand(const QString& program, const QStringList& arguments,
-                         const QByteArray& input = {}, int timeoutMs = 120000);
+CommandResult
+RunCommand(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+           int timeoutMs = 120000,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 // Lets failing expectations show texts as text rather than as bytes.
 inline void PrintTo(const QString& text, std::ostream* out) {

@@ -55,3 +55,15 @@ PrivateXServer::~PrivateXServer() {
     else
         qputenv("DISPLAY", m_previousDisplay);
 }
+
+QProcessEnvironment DesktopChildEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    if (!asan.isEmpty()) {
+        asan.replace(QStringLiteral("strict_string_checks=1"),
+                     QStringLiteral("strict_string_checks=0"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), asan);
+    }
+    return environment;
+}

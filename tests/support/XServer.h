@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 
 // A private Xvfb for one test process: it picks a free display number itself
@@ -23,3 +24,9 @@ private:
     QString m_display;
     QByteArray m_previousDisplay;
 };
+
+// The environment for a child that starts Qt on the X server (tessary script, owners of
+// the clipboard): without the offscreen platform of the test processes, and without
+// AddressSanitizer's strict string checks, which flag a length-bounded strndup of keymap
+// names inside libxkbcommon-x11 during Qt's X11 start (outside our code).
+QProcessEnvironment DesktopChildEnvironment();
