@@ -17,6 +17,17 @@ ScriptError RequestError(const QString& description) {
                        QStringLiteral("XmlHttpRequest"));
 }
 
+// The address goes out as the page wrote it when it is already fit for the wire: servers
+// may tell "%2E" from "." in a query, and parsing would normalise one into the other.
+QByteArray WireAddress(const QString& written, const QUrl& parsed) {
+    const QString withoutFragment = written.left(written.indexOf(QLatin1Char('#')));
+    for (const QChar c : withoutFragment) {
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7F)
+            return parsed.toEncoded(QUrl::RemoveFragment);
+    }
+    return withoutFragment.toLatin1();
+}
+
 bool IsHttpScheme(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
@@ -59,6 +70,7 @@ void XmlHttpRequest::Open(const QString& method, const QString& url, bool async)
     abort();
     m_method = method.trimmed().toUpper();
     m_url = parsed;
+    m_wireUrl = WireAddress(url, parsed);
     m_async = async;
     m_headers.clear();
     m_status = 0;
@@ -94,7 +106,7 @@ void XmlHttpRequest::send(const QByteArray& body) {
 OutgoingRequest XmlHttpRequest::nextExchange() const {
     OutgoingRequest request;
     request.method = m_method.toLatin1();
-    request.url = m_url.toEncoded(QUrl::RemoveFragment);
+    request.url = m_wireUrl;
     request.headers = m_headers;
     request.body = m_sentBody;
     request.responseLimit = m_responseLimit;
@@ -165,6 +177,7 @@ bool XmlHttpRequest::prepareNextExchange(const HttpOutcome& outcome) {
     ++m_redirects;
     m_resent = false;
     m_url = next;
+    m_wireUrl = next.toEncoded(QUrl::RemoveFragment);
     if (outcome.status != 307 && outcome.status != 308 && m_method != QLatin1String("GET") &&
         m_method != QLatin1String("HEAD")) {
         m_method = QStringLiteral("GET");

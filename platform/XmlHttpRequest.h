@@ -72,6 +72,7 @@ private:
     std::function<void()> m_handler;
     QString m_method;
     QUrl m_url;
+    QByteArray m_wireUrl; // what goes on the request line
     bool m_async = true;
     QList<QPair<QByteArray, QByteArray>> m_headers;
     CurlTransfer* m_transfer = nullptr; // the exchange in flight (asynchronous mode)
