@@ -50,6 +50,8 @@ runs=3 # each measurement is repeated; the median run is reported
 wall() { awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0;
          for (i = 1; i <= n; i++) s = s * 60 + t[i]; printf "%.2f", s }' "$1"; }
 rss() { awk -F': ' '/Maximum resident set size/ { print $2 }' "$1"; }
+# CPU seconds (user + system): steadier than wall time on a shared machine.
+cpu() { awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.2f", s }' "$1"; }
 # The report of the median run among NAME.1 .. NAME.$runs, copied to NAME.
 median() {
     local name=$1 r
@@ -140,14 +142,15 @@ median "$work/curl-next.time"
 
 echo
 echo "median of $runs runs each"
-printf '%-40s %10s %14s\n' "run" "seconds" "max RSS (KB)"
+printf '%-40s %10s %10s %14s\n' "run" "seconds" "CPU s" "max RSS (KB)"
 for c in "${counts[@]}"; do
-    printf '%-40s %10s %14s\n' "tessary script, LocalUpload of $c" "${page_time[$c]}" "${page_rss[$c]}"
+    printf '%-40s %10s %10s %14s\n' "tessary script, LocalUpload of $c" "${page_time[$c]}" \
+        "$(cpu "$work/page-$c.time")" "${page_rss[$c]}"
 done
-printf '%-40s %10s %14s\n' "curl, one process per file ($n)" "$(wall "$work/curl-each.time")" \
-    "$(rss "$work/curl-each.time")"
-printf '%-40s %10s %14s\n' "curl --next, one process ($n)" "$(wall "$work/curl-next.time")" \
-    "$(rss "$work/curl-next.time")"
+printf '%-40s %10s %10s %14s\n' "curl, one process per file ($n)" "$(wall "$work/curl-each.time")" \
+    "$(cpu "$work/curl-each.time")" "$(rss "$work/curl-each.time")"
+printf '%-40s %10s %10s %14s\n' "curl --next, one process ($n)" "$(wall "$work/curl-next.time")" \
+    "$(cpu "$work/curl-next.time")" "$(rss "$work/curl-next.time")"
 awk -v ours="${page_time[$n]}" -v each="$(wall "$work/curl-each.time")" \
     -v next_="$(wall "$work/curl-next.time")" 'BEGIN {
     printf "ratio tessary / curl per file: %.2f   tessary / curl --next: %.2f   (target <= 1.1)\n",
