@@ -253,14 +253,112 @@ qint32 clsHugeBinaryFile::GetDataFromPosition(qint64 FileStartingPosition, QByte
     return GetData(ByteBuffer, ByteBufferStartIndex, NoOfBytesToRead);
 }
 
-quint16 clsHugeBinaryFile::GetDataWord() {
-    QByteArray bytes(2, '\0');
-    if (GetData(bytes, 0, 2) < 2) {
+qint32 clsHugeBinaryFile::GetDataToFillBuffer(QByteArray& ByteBuffer) {
+    return GetData(ByteBuffer, 0, static_cast<qint32>(ByteBuffer.size()));
+}
+
+void clsHugeBinaryFile::readExactly(void* into, qint32 size) {
+    std::memset(into, 0, static_cast<size_t>(size));
+    if (size == 0) {
+        CheckOpen();
+        return;
+    }
+    QByteArray bytes(size, '\0');
+    const qint32 got = GetData(bytes, 0, size);
+    std::memcpy(into, bytes.constData(), static_cast<size_t>(got));
+    if (got < size) {
         m_lastError = 0;
         RaiseFileError(ErrRead);
     }
-    return static_cast<quint16>(static_cast<quint8>(bytes[0]) |
-                                (static_cast<quint8>(bytes[1]) << 8));
+}
+
+// Values are kept in the file in their little-endian memory layout.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "typed file values are little-endian");
+
+void clsHugeBinaryFile::GetDataWord(quint16& wordVar) {
+    readExactly(&wordVar, sizeof wordVar);
+}
+
+void clsHugeBinaryFile::GetDataLongWord(quint32& longwordVar) {
+    readExactly(&longwordVar, sizeof longwordVar);
+}
+
+void clsHugeBinaryFile::GetDataSingle(float& singleVar) {
+    readExactly(&singleVar, sizeof singleVar);
+}
+
+void clsHugeBinaryFile::GetDataDouble(double& doubleVar) {
+    readExactly(&doubleVar, sizeof doubleVar);
+}
+
+void clsHugeBinaryFile::GetDataCurrency(qint64& currencyVar) {
+    readExactly(&currencyVar, sizeof currencyVar);
+}
+
+void clsHugeBinaryFile::GetDataDate(double& dateVar) {
+    readExactly(&dateVar, sizeof dateVar);
+}
+
+void clsHugeBinaryFile::GetDataQuadWord(QList<quint32>& quadWordVar) {
+    quadWordVar.fill(0);
+    readExactly(quadWordVar.data(), static_cast<qint32>(quadWordVar.size() * 4));
+}
+
+qint32 clsHugeBinaryFile::GetDataString(QString& stringVar) {
+    CheckOpen();
+    if (stringVar.isEmpty()) {
+        m_lastError = 0;
+        RaiseFileError(ErrReadBuffer);
+    }
+    QByteArray bytes(stringVar.size(), '\0');
+    const qint32 got = GetData(bytes, 0, static_cast<qint32>(bytes.size()));
+    bytes.truncate(got);
+    stringVar = QString::fromUtf8(bytes);
+    return got;
+}
+
+void clsHugeBinaryFile::GetDataWordFromPosition(qint64 FileStartingPosition, quint16& wordVar) {
+    SeekAbsolute(FileStartingPosition);
+    GetDataWord(wordVar);
+}
+
+void clsHugeBinaryFile::GetDataLongWordFromPosition(qint64 FileStartingPosition,
+                                                    quint32& longwordVar) {
+    SeekAbsolute(FileStartingPosition);
+    GetDataLongWord(longwordVar);
+}
+
+void clsHugeBinaryFile::GetDataSingleFromPosition(qint64 FileStartingPosition, float& singleVar) {
+    SeekAbsolute(FileStartingPosition);
+    GetDataSingle(singleVar);
+}
+
+void clsHugeBinaryFile::GetDataDoubleFromPosition(qint64 FileStartingPosition, double& doubleVar) {
+    SeekAbsolute(FileStartingPosition);
+    GetDataDouble(doubleVar);
+}
+
+void clsHugeBinaryFile::GetDataCurrencyFromPosition(qint64 FileStartingPosition,
+                                                    qint64& currencyVar) {
+    SeekAbsolute(FileStartingPosition);
+    GetDataCurrency(currencyVar);
+}
+
+void clsHugeBinaryFile::GetDataDateFromPosition(qint64 FileStartingPosition, double& dateVar) {
+    SeekAbsolute(FileStartingPosition);
+    GetDataDate(dateVar);
+}
+
+void clsHugeBinaryFile::GetDataQuadWordFromPosition(qint64 FileStartingPosition,
+                                                    QList<quint32>& quadWordVar) {
+    SeekAbsolute(FileStartingPosition);
+    GetDataQuadWord(quadWordVar);
+}
+
+qint32 clsHugeBinaryFile::GetDataStringFromPosition(qint64 FileStartingPosition,
+                                                    QString& stringVar) {
+    SeekAbsolute(FileStartingPosition);
+    return GetDataString(stringVar);
 }
 
 qint32 clsHugeBinaryFile::PutData(const QByteArray& ByteBuffer, qint32 ByteBufferStartIndex,
@@ -296,4 +394,56 @@ qint32 clsHugeBinaryFile::PutDataAtPosition(const QByteArray& ByteBuffer,
                                             qint64 FileStartingPosition) {
     SeekAbsolute(FileStartingPosition);
     return PutData(ByteBuffer, ByteBufferStartIndex, NoOfBytesToWrite);
+}
+
+qint32 clsHugeBinaryFile::PutDataAllOfBuffer(const QByteArray& ByteBuffer) {
+    return PutData(ByteBuffer, 0, static_cast<qint32>(ByteBuffer.size()));
+}
+
+void clsHugeBinaryFile::writeAll(const void* from, qint32 size) {
+    const QByteArray bytes(static_cast<const char*>(from), size);
+    PutData(bytes, 0, size);
+}
+
+void clsHugeBinaryFile::PutDataWord(quint16 wordVar) {
+    writeAll(&wordVar, sizeof wordVar);
+}
+
+void clsHugeBinaryFile::PutDataLongWord(quint32 longwordVar) {
+    writeAll(&longwordVar, sizeof longwordVar);
+}
+
+void clsHugeBinaryFile::PutDataSingle(float singleVar) {
+    writeAll(&singleVar, sizeof singleVar);
+}
+
+void clsHugeBinaryFile::PutDataDouble(double doubleVar) {
+    writeAll(&doubleVar, sizeof doubleVar);
+}
+
+void clsHugeBinaryFile::PutDataCurrency(qint64 currencyVar) {
+    writeAll(&currencyVar, sizeof currencyVar);
+}
+
+void clsHugeBinaryFile::PutDataDate(double dateVar) {
+    writeAll(&dateVar, sizeof dateVar);
+}
+
+void clsHugeBinaryFile::PutDataQuadWord(const QList<quint32>& quadWordVar) {
+    CheckOpen();
+    if (quadWordVar.size() < 2) {
+        m_lastError = 0;
+        RaiseFileError(ErrWriteBuffer);
+    }
+    writeAll(quadWordVar.constData(), 8);
+}
+
+qint32 clsHugeBinaryFile::PutDataString(const QString& stringVar) {
+    CheckOpen();
+    if (stringVar.isEmpty()) {
+        m_lastError = 0;
+        RaiseFileError(ErrWriteBuffer);
+    }
+    const QByteArray bytes = stringVar.toUtf8();
+    return PutData(bytes, 0, static_cast<qint32>(bytes.size()));
 }

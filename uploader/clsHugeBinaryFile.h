@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // Byte access to one file of any size with 64-bit sizes and positions. Failures raise
@@ -54,18 +55,56 @@ public:
     qint32 GetData(QByteArray& ByteBuffer, qint32 ByteBufferStartIndex, qint32 NoOfBytesToRead);
     qint32 GetDataFromPosition(qint64 FileStartingPosition, QByteArray& ByteBuffer,
                                qint32 ByteBufferStartIndex, qint32 NoOfBytesToRead);
-    quint16 GetDataWord();
+    qint32 GetDataToFillBuffer(QByteArray& ByteBuffer);
+
+    // Typed reads: the variable is zeroed, then filled with the value's own little-endian
+    // bytes; fewer bytes than the type has raise 45605. A currency is the 64-bit count of
+    // ten-thousandths, a date the days since 30 December 1899 as a double.
+    void GetDataWord(quint16& wordVar);
+    void GetDataLongWord(quint32& longwordVar);
+    void GetDataSingle(float& singleVar);
+    void GetDataDouble(double& doubleVar);
+    void GetDataCurrency(qint64& currencyVar);
+    void GetDataDate(double& dateVar);
+    // Four bytes per element, from the first element on.
+    void GetDataQuadWord(QList<quint32>& quadWordVar);
+    // As many bytes as the text has characters (at least one), decoded as UTF-8, the
+    // system's narrow encoding here; a short read is not an error. Returns the count read.
+    qint32 GetDataString(QString& stringVar);
+
+    void GetDataWordFromPosition(qint64 FileStartingPosition, quint16& wordVar);
+    void GetDataLongWordFromPosition(qint64 FileStartingPosition, quint32& longwordVar);
+    void GetDataSingleFromPosition(qint64 FileStartingPosition, float& singleVar);
+    void GetDataDoubleFromPosition(qint64 FileStartingPosition, double& doubleVar);
+    void GetDataCurrencyFromPosition(qint64 FileStartingPosition, qint64& currencyVar);
+    void GetDataDateFromPosition(qint64 FileStartingPosition, double& dateVar);
+    void GetDataQuadWordFromPosition(qint64 FileStartingPosition, QList<quint32>& quadWordVar);
+    qint32 GetDataStringFromPosition(qint64 FileStartingPosition, QString& stringVar);
 
     qint32 PutData(const QByteArray& ByteBuffer, qint32 ByteBufferStartIndex,
                    qint32 NoOfBytesToWrite);
     qint32 PutDataAtPosition(const QByteArray& ByteBuffer, qint32 ByteBufferStartIndex,
                              qint32 NoOfBytesToWrite, qint64 FileStartingPosition);
+    qint32 PutDataAllOfBuffer(const QByteArray& ByteBuffer);
+    void PutDataWord(quint16 wordVar);
+    void PutDataLongWord(quint32 longwordVar);
+    void PutDataSingle(float singleVar);
+    void PutDataDouble(double doubleVar);
+    void PutDataCurrency(qint64 currencyVar);
+    void PutDataDate(double dateVar);
+    // The first two elements (eight bytes); fewer than two raise 45609.
+    void PutDataQuadWord(const QList<quint32>& quadWordVar);
+    // The text in UTF-8 (at least one character, else 45609). Every byte of it is written,
+    // also where a character takes more than one; returns the count written.
+    qint32 PutDataString(const QString& stringVar);
 
 private:
     [[noreturn]] void RaiseFileError(qint32 number);
     void CheckOpen();
     static QString SystemErrorText(int code);
     void remember(bool failed);
+    void readExactly(void* into, qint32 size);
+    void writeAll(const void* from, qint32 size);
 
     int m_handle = -1;
     QString m_fileName;

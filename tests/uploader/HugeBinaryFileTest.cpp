@@ -78,9 +78,12 @@ TEST(HugeBinaryFile, ReadsAtPositionsWithinTheBufferRules) {
     EXPECT_EQ(ErrorOf([&] { file.GetData(small, 5, 6); }), 45608);
     ASSERT_TRUE(file.OpenFile(path, false));
     file.SeekAbsolute(119);
-    EXPECT_EQ(ErrorOf([&] { file.GetDataWord(); }), 45605);
+    quint16 word = 7;
+    EXPECT_EQ(ErrorOf([&] { file.GetDataWord(word); }), 45605);
+    EXPECT_EQ(word, 0x77); // the byte that was there, the rest zeroed
     ASSERT_TRUE(file.OpenFile(path, false));
-    EXPECT_EQ(file.GetDataWord(), 0x0100);
+    file.GetDataWord(word);
+    EXPECT_EQ(word, 0x0100);
     EXPECT_EQ(file.PutDataAtPosition(QByteArray("ab"), 0, 2, 118), 2);
     EXPECT_EQ(file.SetFileSize(200), 200);
     EXPECT_EQ(file.FileSize(), 200);
@@ -88,6 +91,69 @@ TEST(HugeBinaryFile, ReadsAtPositionsWithinTheBufferRules) {
     QFile check(path);
     ASSERT_TRUE(check.open(QIODevice::ReadOnly));
     EXPECT_EQ(check.readAll().mid(118, 3), QByteArray("ab\0", 3));
+}
+
+// Every typed value is written in its own little-endian layout and read back from the
+// position it was written at; the position moves by the bytes transferred.
+TEST(HugeBinaryFile, TypedValuesRoundTripAtTheirPositions) {
+    ScratchFolder dir;
+    clsHugeBinaryFile file;
+    ASSERT_TRUE(file.OpenFile(dir.file("typed.bin"), true));
+    file.PutDataWord(0xBEEF);
+    file.PutDataLongWord(0xDEADBEEFu);
+    file.PutDataSingle(1.5f);
+    file.PutDataDouble(-2.25);
+    file.PutDataCurrency(123456789012345LL); // 12 345 678 901.2345
+    file.PutDataDate(45000.5);
+    file.PutDataQuadWord({0x11111111u, 0x22222222u, 0x33333333u});
+    EXPECT_EQ(file.PutDataString(QStringLiteral("añ")), 3); // every UTF-8 byte is written
+    EXPECT_EQ(file.PutDataAllOfBuffer(QByteArray("xyz")), 3);
+    EXPECT_EQ(ErrorOf([&] { file.PutDataQuadWord({1}); }), 45609);
+    ASSERT_TRUE(file.OpenFile(dir.file("typed.bin"), false));
+    EXPECT_EQ(ErrorOf([&] { file.PutDataString(QString()); }), 45609);
+    ASSERT_TRUE(file.OpenFile(dir.file("typed.bin"), false));
+    EXPECT_EQ(file.FileSize(), 2 + 4 + 4 + 8 + 8 + 8 + 8 + 3 + 3);
+
+    QByteArray all(64, '\0');
+    all.truncate(int(file.FileSize()));
+    EXPECT_EQ(file.GetDataToFillBuffer(all), all.size());
+    EXPECT_EQ(all.left(6), QByteArray::fromHex("efbeefbeadde"));
+    EXPECT_EQ(all.mid(34, 8), QByteArray::fromHex("1111111122222222"));
+
+    quint16 word = 0;
+    file.GetDataWordFromPosition(0, word);
+    EXPECT_EQ(word, 0xBEEF);
+    quint32 longword = 0;
+    file.GetDataLongWord(longword);
+    EXPECT_EQ(longword, 0xDEADBEEFu);
+    float single = 0;
+    file.GetDataSingle(single);
+    EXPECT_EQ(single, 1.5f);
+    double number = 0;
+    file.GetDataDouble(number);
+    EXPECT_EQ(number, -2.25);
+    qint64 currency = 0;
+    file.GetDataCurrencyFromPosition(18, currency);
+    EXPECT_EQ(currency, 123456789012345LL);
+    double date = 0;
+    file.GetDataDate(date);
+    EXPECT_EQ(date, 45000.5);
+    QList<quint32> quad{9, 9, 9};
+    file.GetDataQuadWordFromPosition(34, quad);
+    // Three elements take twelve bytes: the last one is "añ" and "x".
+    EXPECT_EQ(quad, (QList<quint32>{0x11111111u, 0x22222222u, 0x78B1C361u}));
+    QString text(3, QLatin1Char('?'));
+    EXPECT_EQ(file.GetDataStringFromPosition(42, text), 3);
+    EXPECT_EQ(text, QStringLiteral("añ"));
+    QString rest(10, QLatin1Char('?'));
+    EXPECT_EQ(file.GetDataString(rest), 3) << "a short string read is no error";
+    EXPECT_EQ(rest, QStringLiteral("xyz"));
+    QString empty;
+    EXPECT_EQ(ErrorOf([&] { file.GetDataString(empty); }), 45608);
+    ASSERT_TRUE(file.OpenFile(dir.file("typed.bin"), false));
+    double late = 1;
+    EXPECT_EQ(ErrorOf([&] { file.GetDataDoubleFromPosition(file.FileSize() - 4, late); }), 45605);
+    EXPECT_FALSE(file.IsOpen());
 }
 
 // Offsets past 4 GiB must not wrap: the bytes written there come back from there.
