@@ -7,9 +7,10 @@
 #include "common/ScriptError.h"
 #include "uploader/FileFilter.h"
 #include "uploader/QueueHelpers.h"
+#include "uploader/clsFileDialog.h"
 #include "uploader/modSendFile.h"
 
-#include <QFileDialog>
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -133,18 +134,28 @@ void Tessaload::cmdBrowse_Click() {
 
     QStringList chosen;
     {
-        QFileDialog dialog(this);
-        dialog.setObjectName(QStringLiteral("BrowseDialog"));
-        // Qt's own dialog: the same on every desktop, and one that tests can answer.
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(m_multiFile ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-        dialog.setNameFilters(ToDialogNameFilters(filter));
-        if (dialog.exec() != QDialog::Accepted)
+        clsFileDialog dialog;
+        dialog.setFilter(filter);
+        dialog.setFlags(m_multiFile
+                            ? clsFileDialog::OFN_ALLOWMULTISELECT | clsFileDialog::OFN_FILEMUSTEXIST
+                            : clsFileDialog::OFN_FILEMUSTEXIST);
+        dialog.setHwnd(this);
+        dialog.setCancelError(true);
+        try {
+            dialog.ShowOpen();
+        } catch (const ScriptError&) {
             return;
-        chosen = dialog.selectedFiles();
-        if (!m_multiFile)
-            chosen = chosen.mid(0, 1);
+        }
+        if (m_multiFile) {
+            QString folder;
+            QStringList names;
+            qint32 count = 0;
+            dialog.ParseMultiFileName(folder, names, count);
+            for (const QString& name : std::as_const(names))
+                chosen.append(QDir::cleanPath(folder + QLatin1Char('/') + name));
+        } else {
+            chosen.append(dialog.FileName());
+        }
     }
 
     qint32 filtered = 0;
