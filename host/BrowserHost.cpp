@@ -208,6 +208,7 @@ void BrowserHost::acceptPage() {
         socket.setMaxAllowedIncomingFrameSize(quint64(m_settings.maxMessageBytes));
         const QString folder = QStringLiteral("page-%1-%2").arg(::getpid()).arg(++m_pageNumber);
         connection->session = std::make_unique<PageSession>(folder, m_settings.info);
+        connection->session->setOrigin(socket.origin());
         connection->channel = std::make_unique<QWebChannel>();
         // Every answer carries the state already; the channel's own batches are not used.
         connection->channel->setPropertyUpdateInterval(1000);

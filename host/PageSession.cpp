@@ -5,6 +5,8 @@
 #include "host/ComponentCall.h"
 #include "host/SignalRelay.h"
 
+#include <QUrl>
+
 struct PageSession::PageObject {
     Component component;
     std::unique_ptr<SignalRelay> relay;
@@ -131,6 +133,23 @@ template <typename Action> QVariantMap PageSession::answer(int id, Action action
     if (!m_ending)
         reply.insert(QStringLiteral("values"), takeChanges());
     return reply;
+}
+
+void PageSession::setOrigin(const QString& origin) {
+    m_origin = origin;
+    m_page.setAddress(origin);
+}
+
+QVariantMap PageSession::create(const QString& progId, const QString& pageAddress) {
+    // Only the address as far as the path: a query may carry what is not for the screen.
+    const QUrl address(pageAddress);
+    const QString shown =
+        address.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+            .toString();
+    if (!m_origin.isEmpty() && address.isValid() &&
+        (shown == m_origin || shown.startsWith(m_origin + QLatin1Char('/'))))
+        m_page.setAddress(shown);
+    return create(progId);
 }
 
 QVariantMap PageSession::create(const QString& progId) {

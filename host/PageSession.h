@@ -35,9 +35,14 @@ public:
     // of the page is running any more; the session may then be deleted.
     void end(std::function<void()> done);
     int objectCount() const { return int(m_objects.size()); }
+    // The origin the connection was checked for: the page's name until it says more.
+    void setOrigin(const QString& origin);
 
     // The page's interface; only these are reachable from the page.
     Q_INVOKABLE QVariantMap create(const QString& progId);
+    // As above, from a page that says where it is: an address of the connection's own
+    // origin names the page (a window of its components is titled with it).
+    Q_INVOKABLE QVariantMap create(const QString& progId, const QString& pageAddress);
     Q_INVOKABLE QVariantMap get(int id, const QString& name);
     Q_INVOKABLE QVariantMap put(int id, const QString& name, const QVariant& value);
     Q_INVOKABLE QVariantMap call(int id, const QString& name, const QVariantList& arguments);
@@ -66,6 +71,7 @@ private:
     void forwardSignal(int id, const QString& name, const QVariantList& arguments);
 
     PageContext m_page;
+    QString m_origin;
     HostInfo m_info;
     std::map<int, std::unique_ptr<PageObject>> m_objects;
     QList<int> m_released;

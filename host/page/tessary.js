@@ -114,7 +114,9 @@
 
     Connection.prototype.create = function (progId) {
         var self = this;
-        return self.request("create", [String(progId)], true).then(function (reply) {
+        // The page's address names it, for example in the title of a component's window.
+        var page = typeof location !== "undefined" ? String(location.href) : "";
+        return self.request("create", [String(progId), page], true).then(function (reply) {
             var record = new ObjectRecord(self, reply.value);
             self.objects[record.id] = record;
             // The reply's state arrived before the object had a place for it.

@@ -1,7 +1,7 @@
 // End-to-end tests of `tessary host` in a real browser: node tests/browser/host.test.mjs TESSARY
 import { after, before, describe, test } from "node:test";
 import assert from "node:assert/strict";
-import { spawn } from "node:child_process";
+import { spawn, spawnSync } from "node:child_process";
 import { mkdirSync, readdirSync, readFileSync, writeFileSync, existsSync } from "node:fs";
 import path from "node:path";
 import * as support from "./support.mjs";
@@ -281,6 +281,59 @@ describe("pages", () => {
         } finally {
             silent.close();
         }
+    });
+});
+
+describe("the upload control", () => {
+    const xdotool = (...args) => {
+        const run = spawnSync("xdotool", args, { env: { ...process.env, DISPLAY: xserver.display },
+                                                 encoding: "utf8", timeout: 20000 });
+        return (run.stdout || "").trim();
+    };
+    const uploadWindows = () => xdotool("search", "--onlyvisible", "--name", "^Tessaload - ")
+        .split("\n").filter(Boolean);
+
+    test("the page's window queues files from its dialog and the page hears the run", async () => {
+        const before = uploadWindows();
+        const page = await openDemo();
+        await page.waitForSelector("#uploader:not([hidden])", { timeout: 20000 });
+        let window = "";
+        assert.ok(await support.waitUntil(() => {
+            window = uploadWindows().find((id) => !before.includes(id)) || "";
+            return window !== "";
+        }), "the page's upload window shows on the desktop");
+        // Titled after the page it belongs to.
+        assert.equal(xdotool("getwindowname", window), "Tessaload - " + hostAddress + "/");
+        await page.$eval("#upl-Lang", (input) => {
+            input.value = "en";
+            input.dispatchEvent(new Event("change"));
+        });
+        const files = writePictures(["first.png", "second.png"]);
+        const folder = path.dirname(files[0]);
+
+        // Browse is the top left button, Upload the second from the right at the bottom of
+        // the window's 520 x 300 design size; the dialog takes the folder, then the names.
+        xdotool("mousemove", "--window", window, "30", "12", "click", "1");
+        assert.ok(xdotool("search", "--sync", "--onlyvisible", "--name", "^Open$") !== "", "the dialog opens");
+        xdotool("type", "--delay", "5", folder + "/");
+        xdotool("key", "Return");
+        xdotool("type", "--delay", "5", files.map((f) => '"' + path.basename(f) + '"').join(" "));
+        xdotool("key", "Return");
+        xdotool("sleep", "0.5", "mousemove", "--window", window, "414", "287", "click", "1");
+
+        const events = () => page.$eval("#uploaderEvents", (e) => e.textContent);
+        assert.ok(await support.waitUntil(async () => (await events()).includes('OnUpload("endall"')),
+                  "the run ends: " + await events());
+        const lines = (await events()).split("\n").filter((l) => l.startsWith("OnUpload("));
+        assert.equal(lines[0], 'OnUpload("begin", "")');
+        const result = JSON.parse("[" + lines.at(-1).slice("OnUpload(".length, -1) + "]")[1];
+        const pairs = result.split("|").map((pair) => pair.split("::"));
+        assert.deepEqual(pairs.map(([local]) => local), files);
+        for (const [i, [, saved]] of pairs.entries())
+            await receiverHolds(new URL(saved, hostAddress + "/").href, files[i]);
+        await page.close();
+        assert.ok(await support.waitUntil(() => !uploadWindows().includes(window)),
+                  "the window goes with its page");
     });
 });
 
