@@ -128,20 +128,44 @@ void OfficeEngine::fail(const QString& description) {
     throw ScriptError(AutomationError, description, QStringLiteral("Office"));
 }
 
+std::unique_ptr<QProcess> OfficeEngine::launchOffice(const QString& lastArgument) {
+    auto office = std::make_unique<QProcess>();
+    detachIntoOwnGroup(*office);
+    office->setStandardOutputFile(QProcess::nullDevice());
+    office->setStandardErrorFile(QProcess::nullDevice());
+    office->setStandardInputFile(QProcess::nullDevice());
+    const QString profile = QUrl::fromLocalFile(m_folder->filePath("profile")).toString();
+    office->start(OfficeProgram, {"-env:UserInstallation=" + profile, "--headless", "--invisible",
+                                  "--nologo", "--norestore", "--nodefault", "--nolockcheck",
+                                  "--nofirststartwizard", lastArgument});
+    if (!office->waitForStarted(30000))
+        fail(QStringLiteral("The office engine cannot be started: ") + office->errorString());
+    return office;
+}
+
+// On a new profile the office exits asking for a restart a moment after it started, and
+// under load that moment comes after the bridge has connected and work has begun, which
+// then fails half done. An office that ends as soon as it is initialised makes the
+// profile first, so the office that does the work never restarts.
+void OfficeEngine::initialiseProfile() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::unique_ptr<QProcess> office = launchOffice(QStringLiteral("--terminate_after_init"));
+        if (!office->waitForFinished(StartLimitMs)) {
+            killGroup(office);
+            fail(QStringLiteral("The office engine did not start in time."));
+        }
+        if (office->exitStatus() == QProcess::NormalExit && office->exitCode() == 0)
+            return;
+        if (office->exitStatus() != QProcess::NormalExit || office->exitCode() != RestartRequested)
+            break;
+    }
+    fail(QStringLiteral("The office engine did not start."));
+}
+
 void OfficeEngine::startOffice() {
     killGroup(m_office);
-    m_office = std::make_unique<QProcess>();
-    detachIntoOwnGroup(*m_office);
-    m_office->setStandardOutputFile(QProcess::nullDevice());
-    m_office->setStandardErrorFile(QProcess::nullDevice());
-    m_office->setStandardInputFile(QProcess::nullDevice());
-    const QString profile = QUrl::fromLocalFile(m_folder->filePath("profile")).toString();
-    m_office->start(OfficeProgram,
-                    {"-env:UserInstallation=" + profile, "--headless", "--invisible", "--nologo",
-                     "--norestore", "--nodefault", "--nolockcheck", "--nofirststartwizard",
-                     "--accept=pipe,name=" + m_pipeName + ";urp;StarOffice.ComponentContext"});
-    if (!m_office->waitForStarted(30000))
-        fail(QStringLiteral("The office engine cannot be started: ") + m_office->errorString());
+    m_office =
+        launchOffice("--accept=pipe,name=" + m_pipeName + ";urp;StarOffice.ComponentContext");
 }
 
 void OfficeEngine::start() {
@@ -163,6 +187,7 @@ void OfficeEngine::start() {
     if (QCoreApplication::instance() != nullptr && m_startCount == 1)
         qAddPostRoutine([] { OfficeEngine::instance().stop(); });
 
+    initialiseProfile();
     startOffice();
     m_bridge = std::make_unique<QProcess>();
     detachIntoOwnGroup(*m_bridge);

@@ -40,6 +40,8 @@ public:
 private:
     OfficeEngine();
     void start();
+    std::unique_ptr<QProcess> launchOffice(const QString& lastArgument);
+    void initialiseProfile();
     void startOffice();
     QJsonObject readAnswer(int timeLimitMs, const QString& whatTookTooLong);
     [[noreturn]] void fail(const QString& description);
