@@ -53,6 +53,11 @@ namespace {
 // What the target-logging callback hands on when the raw target holds a CR (the library
 // drops it from the target it parses).
 char BareCrMarker;
+// A body over the limit is read and dropped before its refusal is answered: a server that
+// answers and closes while the client still sends makes the client's system reset the
+// connection, and the client loses the answer. Beyond this much more it is not read.
+char TooLargeMarker;
+constexpr qint64 DrainedBeyondLimit = qint64(64) << 20;
 
 qint64 NowMs() {
     static const QElapsedTimer clock = [] {
@@ -387,7 +392,7 @@ void ReceiverServer::connectionClosed(void** context) {
 void ReceiverServer::requestCompleted(MHD_Connection* connection, void** requestContext,
                                       bool completed) {
     ReceiverConnection* slot = SlotOf(connection);
-    if (*requestContext && *requestContext != &BareCrMarker) {
+    if (*requestContext && *requestContext != &BareCrMarker && *requestContext != &TooLargeMarker) {
         auto* request = static_cast<ReceiverRequest*>(*requestContext);
         if (!request->finished || !completed)
             abandon(request);
@@ -432,6 +437,12 @@ int ReceiverServer::handle(MHD_Connection* connection, const char* url, const ch
         if (strcasecmp(method, "GET") == 0 || std::strcmp(method, "HEAD") == 0)
             return serveFile(connection, url);
         return startRequest(connection, method, requestContext);
+    }
+    if (*requestContext == &TooLargeMarker) {
+        if (*uploadDataSize == 0)
+            return Refuse(connection, 413, "the body is too large");
+        *uploadDataSize = 0;
+        return MHD_YES;
     }
     auto* request = static_cast<ReceiverRequest*>(*requestContext);
     if (*uploadDataSize > 0) {
@@ -499,8 +510,13 @@ int ReceiverServer::startRequest(MHD_Connection* connection, const char* method,
     if (check.chunked || !check.hasLength)
         return Refuse(connection, 411, "a Content-Length is required");
     // The library has read the length already; a bad one never gets here.
-    if (check.length.toLongLong() > m_settings.maxBodyBytes)
-        return Refuse(connection, 413, "the body is too large");
+    const qint64 length = check.length.toLongLong();
+    if (length > m_settings.maxBodyBytes) {
+        if (length - m_settings.maxBodyBytes > DrainedBeyondLimit)
+            return Refuse(connection, 413, "the body is too large");
+        *requestContext = &TooLargeMarker;
+        return MHD_YES;
+    }
     return startUpload(connection, requestContext);
 }
 
