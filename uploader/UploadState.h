@@ -45,6 +45,12 @@ using clsReadyStateHandlerPtr = std::unique_ptr<clsReadyStateHandler, clsReadySt
 struct TransferState {
     XmlHttpRequestPtr Request;
     clsReadyStateHandlerPtr Sink;
+    // The bodies of the last two blocks. A block is built in the memory of the one before
+    // the last, which its request has let go of by then (the last one's request is still
+    // being torn down): allocating, and the system clearing, a fresh block for every
+    // request cost about as much CPU as sending it.
+    QByteArray LastBlockBody;
+    QByteArray EarlierBlockBody;
     qint32 CurrentIndex = 0;
     qint32 FailCount = 0;
     bool CancelRequested = false;

@@ -26,6 +26,12 @@ public:
     void AddEnd();
     // Room for a body of about this many bytes, so a big block is not copied while it grows.
     void reserve(qsizetype bytes) { m_body.reserve(bytes); }
+    // Builds the body in this buffer's memory, unless something else still holds it; its
+    // bytes are dropped.
+    void reuse(QByteArray buffer) {
+        m_body = std::move(buffer);
+        m_body.resize(0);
+    }
 
 private:
     void writeText(const QString& text);

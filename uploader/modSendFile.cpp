@@ -10,6 +10,7 @@
 #include "uploader/modPublic.h"
 
 #include <exception>
+#include <utility>
 
 void clsReadyStateHandlerRelease::operator()(clsReadyStateHandler* handler) const {
     if (handler)
@@ -118,6 +119,7 @@ bool SendBlock(UploadPageState& page) {
     try {
         clsXmlHttpPost post;
         post.setCharset(t.TextCharset);
+        post.reuse(std::exchange(t.EarlierBlockBody, std::move(t.LastBlockBody)));
         if (!ReadBlockInto(page, post)) {
             t.LastTransferError = QStringLiteral("ReadFile:") + item.LocalPath;
             return false;
@@ -132,6 +134,7 @@ bool SendBlock(UploadPageState& page) {
     try {
         t.Request->setRequestHeader(QStringLiteral("Content-Type"), contentType);
         t.Request->send(body);
+        t.LastBlockBody = body;
     } catch (const std::exception& error) {
         t.LastTransferError = QStringLiteral("XMLHTTP-Send:") + Describe(error);
         return false;
@@ -167,6 +170,8 @@ void StopTransfer(UploadPageState& page) {
         t.Request->abort();
         t.Request.reset();
     }
+    t.LastBlockBody = QByteArray();
+    t.EarlierBlockBody = QByteArray();
     t.RunFinished = true;
 }
 
