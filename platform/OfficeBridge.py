@@ -159,16 +159,15 @@ class Bridge:
         if index < 1 or index > source.Sheets.Count:
             raise Failure("The workbook has no sheet %d." % index)
         original = source.Sheets.getByIndex(index - 1)
-        if original.DrawPage.Count > 0:
-            # Charts and pictures come along only into a document with a view.
-            copy = self.load_hidden("private:factory/scalc")
-        else:
-            # Else a bare document model without frame or view: a hidden view paints from
-            # the office's timers, and under load that paint can run on a sheet being
-            # inserted or removed, which crashes the office.
-            copy = self.create("com.sun.star.sheet.SpreadsheetDocument")
-            copy.initNew()
+        # A bare document model without frame or view: a hidden view paints from the
+        # office's timers, and under load that paint can run on a sheet being inserted or
+        # removed, which crashes the office.
+        copy = self.create("com.sun.star.sheet.SpreadsheetDocument")
+        copy.initNew()
         try:
+            # Asking for a drawing page makes the model able to hold drawings, so charts
+            # and pictures come along with the sheet.
+            copy.Sheets.getByIndex(0).DrawPage
             copy.Sheets.importSheet(source, original.Name, 0)
             while copy.Sheets.Count > 1:
                 copy.Sheets.removeByName(copy.Sheets.getByIndex(1).Name)
