@@ -130,3 +130,15 @@ bool HasInk(const QString& picturePath) {
     }
     return false;
 }
+
+int ColouredPixels(const QString& picturePath) {
+    const QImage image = QImage(picturePath).convertToFormat(QImage::Format_RGB32);
+    int coloured = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (QColor(line[x]).hsvSaturation() > 100)
+                ++coloured;
+    }
+    return coloured;
+}

@@ -24,6 +24,8 @@ QString ConvertWithOffice(const QString& source, const QString& target, const QS
                           const QString& password = {});
 // A document with a dark pixel: something was rendered.
 bool HasInk(const QString& picturePath);
+// Pixels of a clear colour (not grey): the bars of a chart, not its axes and labels.
+int ColouredPixels(const QString& picturePath);
 
 // Lets test messages show texts.
 inline std::ostream& operator<<(std::ostream& out, const QString& text) {
