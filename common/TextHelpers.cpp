@@ -1,6 +1,7 @@
 #include "common/TextHelpers.h"
 
 #include "common/Blanks.h"
+#include "common/LargeBuffers.h"
 #include "common/Numbers.h"
 #include "common/RegexOps.h"
 
@@ -47,5 +48,5 @@ QString ConvertToPoints(const QString& length) {
 QString DecodeUtf8(const QByteArray& bytes) {
     if (bytes.isEmpty())
         return QString();
-    return QString::fromUtf8(bytes.constData(), bytes.size());
+    return DecodeLargeUtf8(bytes);
 }

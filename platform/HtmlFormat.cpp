@@ -1,5 +1,7 @@
 #include "platform/HtmlFormat.h"
 
+#include "common/LargeBuffers.h"
+
 #include <QByteArrayView>
 #include <QRegularExpression>
 #include <QString>
@@ -105,7 +107,7 @@ QByteArray MakeHtmlFormat(const QByteArray& raw, const QByteArray& source) {
     if (!sourceUrl.isEmpty())
         header += "SourceURL:" + sourceUrl + "\r\n";
     QByteArray block;
-    block.reserve(header.size() + html.size());
+    ReserveLarge(block, header.size() + html.size());
     block += header;
     block += html;
     return block;

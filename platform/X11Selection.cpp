@@ -1,5 +1,7 @@
 #include "platform/X11Selection.h"
 
+#include "common/LargeBuffers.h"
+
 #include <QDeadlineTimer>
 #include <QHash>
 #include <algorithm>
@@ -232,7 +234,8 @@ X11Selection::Result X11Selection::read(const QByteArray& target, QByteArray& by
     // and an empty chunk at the end. The announced size is only a hint.
     if (xcb_get_property_value_length(answer.get()) >= 4) {
         const quint32 hint = *static_cast<const quint32*>(xcb_get_property_value(answer.get()));
-        bytes.reserve(qsizetype(std::min<qint64>(hint, std::min<qint64>(m_sizeLimit, 1 << 28))));
+        ReserveLarge(bytes,
+                     qsizetype(std::min<qint64>(hint, std::min<qint64>(m_sizeLimit, 1 << 28))));
     }
     for (;;) {
         result = k.event(

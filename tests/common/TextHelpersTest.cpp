@@ -48,3 +48,23 @@ TEST(DecodeUtf8, EveryByteTakesPart) {
     EXPECT_EQ(withNuls[1], QChar(0));
     EXPECT_EQ(DecodeUtf8(QByteArray("a\xff")), QString::fromUtf16(u"a\ufffd"));
 }
+
+// Texts of megabytes take another way (a buffer of their own, advised for huge pages):
+// it must decode exactly as the short one, at its start, its end and where pieces meet.
+TEST(DecodeUtf8, LargeTextsDecodeAsShortOnes) {
+    const QByteArray piece("A\0\xc3\xa4\xe4\xb8\xad\xf0\x9f\x98\x80\xff\xc3\xe2\x82<p>\xed\xa0\x80",
+                           24);
+    for (const QByteArray& head : {QByteArray("\xef\xbb\xbf"), QByteArray("x")}) {
+        for (const QByteArray& tail : {QByteArray(), QByteArray("\xf0\x9f\x98"), QByteArray("z")}) {
+            QByteArray bytes = head;
+            while (bytes.size() < (qsizetype(5) << 20))
+                bytes += piece;
+            bytes += tail;
+            const QString expected = QString::fromUtf8(bytes);
+            const QString decoded = DecodeUtf8(bytes);
+            ASSERT_EQ(decoded.size(), expected.size());
+            EXPECT_TRUE(decoded == expected);
+            EXPECT_EQ(decoded.left(1), expected.left(1));
+        }
+    }
+}
