@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/LargeBuffers.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -25,7 +27,8 @@ public:
     void AddFileFromPath(const QString& name, const QString& fileName, const QString& path);
     void AddEnd();
     // Room for a body of about this many bytes, so a big block is not copied while it grows.
-    void reserve(qsizetype bytes) { m_body.reserve(bytes); }
+    // Room for the whole body, so it is built in one buffer (huge pages when large).
+    void reserve(qsizetype bytes) { ReserveLarge(m_body, bytes); }
     // Builds the body in this buffer's memory, unless something else still holds it; its
     // bytes are dropped.
     void reuse(QByteArray buffer) {
