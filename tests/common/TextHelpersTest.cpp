@@ -52,8 +52,10 @@ TEST(DecodeUtf8, EveryByteTakesPart) {
 // Texts of megabytes take another way (a buffer of their own, advised for huge pages):
 // it must decode exactly as the short one, at its start, its end and where pieces meet.
 TEST(DecodeUtf8, LargeTextsDecodeAsShortOnes) {
-    const QByteArray piece("A\0\xc3\xa4\xe4\xb8\xad\xf0\x9f\x98\x80\xff\xc3\xe2\x82<p>\xed\xa0\x80",
-                           24);
+    // A NUL, two-, three- and four-byte sequences, a stray byte, cut sequences, a surrogate.
+    static const char raw[] =
+        "A\0\xc3\xa4\xe4\xb8\xad\xf0\x9f\x98\x80\xff\xc3\xe2\x82<p>\xed\xa0\x80";
+    const QByteArray piece(raw, qsizetype(sizeof raw) - 1);
     for (const QByteArray& head : {QByteArray("\xef\xbb\xbf"), QByteArray("x")}) {
         for (const QByteArray& tail : {QByteArray(), QByteArray("\xf0\x9f\x98"), QByteArray("z")}) {
             QByteArray bytes = head;
