@@ -26,8 +26,8 @@ public:
     // Raises the stream's ScriptError when the file cannot be read.
     void AddFileFromPath(const QString& name, const QString& fileName, const QString& path);
     void AddEnd();
-    // Room for a body of about this many bytes, so a big block is not copied while it grows.
-    // Room for the whole body, so it is built in one buffer (huge pages when large).
+    // Room for a body of about this many bytes, so a big block is not copied while it grows
+    // (huge pages when large).
     void reserve(qsizetype bytes) { ReserveLarge(m_body, bytes); }
     // Builds the body in this buffer's memory, unless something else still holds it; its
     // bytes are dropped.
