@@ -5,6 +5,9 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
+#include <QScopeGuard>
+#include <memory>
 
 namespace {
 constexpr qsizetype SingleBuffer = 1024;
@@ -33,40 +36,48 @@ void clsFileDialog::show(Kind kind) {
     const bool multi = kind == Kind::Open && (m_flags & OFN_ALLOWMULTISELECT) != 0;
     const qsizetype buffer = multi ? MultiBuffer : SingleBuffer;
 
-    QFileDialog dialog(m_owner);
-    dialog.setObjectName(kind == Kind::Open ? QStringLiteral("OpenFileDialog")
-                                            : QStringLiteral("SaveFileDialog"));
+    // On the heap and watched: the owner window may be destroyed while the dialog runs
+    // (the page that made it went away), and it then deletes its children, this one too.
+    const QPointer<QFileDialog> dialog = new QFileDialog(m_owner);
+    std::unique_ptr<QFileDialog> owned(dialog.data());
+    const auto release = qScopeGuard([&] {
+        if (!dialog)
+            (void)owned.release(); // deleted with its owner
+    });
+    dialog->setObjectName(kind == Kind::Open ? QStringLiteral("OpenFileDialog")
+                                             : QStringLiteral("SaveFileDialog"));
     // Qt's own dialog: the same on every desktop, and one that tests can answer.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     if (!m_dialogTitle.isEmpty())
-        dialog.setWindowTitle(m_dialogTitle);
+        dialog->setWindowTitle(m_dialogTitle);
     if (kind == Kind::Open) {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(multi                                ? QFileDialog::ExistingFiles
-                           : (m_flags & OFN_FILEMUSTEXIST) != 0 ? QFileDialog::ExistingFile
-                                                                : QFileDialog::AnyFile);
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(multi                                ? QFileDialog::ExistingFiles
+                            : (m_flags & OFN_FILEMUSTEXIST) != 0 ? QFileDialog::ExistingFile
+                                                                 : QFileDialog::AnyFile);
     } else {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, (m_flags & OFN_OVERWRITEPROMPT) == 0);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite, (m_flags & OFN_OVERWRITEPROMPT) == 0);
     }
     if (!m_dialogFilters.isEmpty()) {
-        dialog.setNameFilters(m_dialogFilters);
+        dialog->setNameFilters(m_dialogFilters);
         if (m_filterIndex >= 1 && m_filterIndex <= m_dialogFilters.size())
-            dialog.selectNameFilter(m_dialogFilters.at(m_filterIndex - 1));
+            dialog->selectNameFilter(m_dialogFilters.at(m_filterIndex - 1));
     }
     if (!m_defaultExt.isEmpty())
-        dialog.setDefaultSuffix(m_defaultExt);
+        dialog->setDefaultSuffix(m_defaultExt);
     if (!m_initDir.isEmpty())
-        dialog.setDirectory(m_initDir);
+        dialog->setDirectory(m_initDir);
     const QString offered = TrimAtNull(m_fileName);
     if (!offered.isEmpty())
-        dialog.selectFile(offered);
+        dialog->selectFile(offered);
 
     QString result;
-    bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    const int answer = dialog->exec();
+    bool accepted = dialog && answer == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
     if (accepted) {
-        const QStringList chosen = dialog.selectedFiles();
+        const QStringList chosen = dialog->selectedFiles();
         if (multi && chosen.size() > 1) {
             // The folder, then every name, each ended by a NUL, and one more NUL.
             result = QFileInfo(chosen.first()).absolutePath();
@@ -78,7 +89,7 @@ void clsFileDialog::show(Kind kind) {
         }
         // The selection must fit the buffer the dialog was given, as it always had to.
         accepted = result.size() <= buffer;
-        const qsizetype index = m_dialogFilters.indexOf(dialog.selectedNameFilter());
+        const qsizetype index = m_dialogFilters.indexOf(dialog->selectedNameFilter());
         if (index >= 0)
             m_filterIndex = qint32(index + 1);
     }

@@ -108,3 +108,20 @@ TEST(FileDialog, FilterIndexAndSaveName) {
     EXPECT_EQ(dialog.FileName(), dir.file("new name.txt"));
     EXPECT_FALSE(dialog.FileName().contains(QChar(0)));
 }
+
+// A page that goes away while its window's dialog is open destroys the window, and with
+// it the dialog: the call ends as cancelled instead of freeing the dialog twice.
+TEST(FileDialog, AnOwnerDestroyedWhileTheDialogRunsEndsItAsCancelled) {
+    auto* owner = new QWidget;
+    owner->show();
+    clsFileDialog dialog;
+    dialog.setHwnd(owner);
+    dialog.setCancelError(true);
+    WhenShown<QFileDialog>([owner](QFileDialog*) { delete owner; });
+    try {
+        dialog.ShowOpen();
+        ADD_FAILURE() << "no cancel";
+    } catch (const ScriptError& error) {
+        EXPECT_EQ(error.number(), 32755);
+    }
+}
