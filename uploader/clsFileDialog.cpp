@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QScopeGuard>
-#include <memory>
 
 namespace {
 constexpr qsizetype SingleBuffer = 1024;
@@ -39,11 +38,7 @@ void clsFileDialog::show(Kind kind) {
     // On the heap and watched: the owner window may be destroyed while the dialog runs
     // (the page that made it went away), and it then deletes its children, this one too.
     const QPointer<QFileDialog> dialog = new QFileDialog(m_owner);
-    std::unique_ptr<QFileDialog> owned(dialog.data());
-    const auto release = qScopeGuard([&] {
-        if (!dialog)
-            (void)owned.release(); // deleted with its owner
-    });
+    const auto cleanup = qScopeGuard([&dialog] { delete dialog.data(); });
     dialog->setObjectName(kind == Kind::Open ? QStringLiteral("OpenFileDialog")
                                              : QStringLiteral("SaveFileDialog"));
     // Qt's own dialog: the same on every desktop, and one that tests can answer.
